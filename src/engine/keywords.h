@@ -1,0 +1,97 @@
+// The keyword table: command words and their opcodes. Opcodes are the program's own
+// numbering, not the row order; the lookup walks the rows in order.
+#pragma once
+
+enum Opcode : int {
+  kOpNone = 0,  // a word that is no keyword
+  kOpCall = 1,
+  kOpContinueIf = 2,
+  kOpFindRegKey = 3,
+  kOpGetRegValue = 4,
+  kOpSetRegValue = 5,
+  kOpSetWorkDir = 6,
+  kOpGetIniFileValue = 7,
+  kOpSetIniFileValue = 8,
+  kOpDeleteIniFileSection = 9,
+  kOpReturn = 10,
+  kOpReturnIf = 11,
+  kOpSet = 12,
+  kOpGetFileVersion = 13,
+  kOpCopyFileAs = 14,
+  kOpCloseApp = 15,
+  kOpRun = 16,
+  kOpRunWait = 17,
+  kOpRunHide = 18,
+  kOpStopService = 19,
+  kOpStartService = 20,
+  kOpCanAllFilesBeCopied = 21,
+  kOpCreateRegKey = 22,
+  kOpDeleteRegValue = 23,
+  kOpDeleteRegKey = 24,
+  kOpDeleteEmptyRegKey = 25,
+  kOpIsRegKeyEmpty = 26,
+  kOpDeleteRegKeyRecursive = 27,
+  kOpFindRegValue = 28,
+  kOpIsAppRunning = 29,
+  kOpIsServiceRunning = 30,
+  kOpGetOsType = 31,
+  kOpGetOsVersion = 32,
+  kOpGetWindowsDir = 33,
+  kOpGetSpecialDir = 34,
+  kOpStripFileName = 35,
+  kOpFileExists = 36,
+  kOpIsCurrentFileOlder = 37,
+  kOpFindIniFileValue = 38,
+  kOpIsFileLocked = 39,
+  kOpGetProcessorType = 40,
+  kOpWaitForTime = 41,
+  kOpWaitTillUnlocked = 42,
+  kOpCreateDir = 43,
+  kOpRemoveDir = 44,
+  kOpRemoveDirRecursive = 45,
+  kOpCopyFiles = 46,
+  kOpDelFiles = 47,
+  kOpFileCio = 48,
+  kOpFileCow = 49,
+  kOpShowMsg = 50,
+  kOpGotoIf = 51,
+  kOpCallIf = 52,
+  kOpProgress = 53,
+  kOpInstallCab = 54,
+  kOpWaitForWindowClose = 55,
+  kOpExtendPath = 56,
+  kOpYesNo = 57,
+  kOpKillProcess = 58,
+  kOpStartUserApp = 59,
+  kOpCloseUserApp = 60,
+  kOpAddStartMenu = 61,
+  kOpGetStartMenuDir = 62,
+  kOpSetRebootFlag = 63,
+  kOpShellExecute = 64,
+  kOpSetFinalStatus = 65,
+  kOpStartProgressDlg = 66,
+  kOpSetProgress = 67,
+  kOpEndProgressDlg = 68,
+  kOpGetParam = 69,
+  kOpIsAdmin = 70,
+  kOpResetLastUpdate = 71,
+  kOpGetKivrunVersion = 72,
+  kOpIsProcessRunning = 73,
+  kOpCreateSpecialDir = 74,
+  kOpDeleteOneFile = 75,
+  kOpCopyOneFile = 76,
+  kOpPromptReboot = 77,
+  kOpGetTimeStamp = 78,
+  kOpRemoveScanExeFromAutoexec = 79,
+};
+
+struct KeywordRow {
+  const char* keyword;  // nullptr in the terminator row
+  int opcode;
+};
+
+// 79 rows in walking order, then the terminator row (no keyword, opcode 0).
+extern const KeywordRow KeywordTable[80];
+
+// The opcode of an upper-cased command word; 0 when it is no keyword.
+int LookupKeyword(const char* upperWord);

@@ -1,0 +1,32 @@
+// Result codes of engine steps and command handlers; 0 is success. Their messages are
+// the rows of resources/messages.def.
+#pragma once
+
+enum ResultCode : int {
+  kResultOk = 0,
+  kResultNoMemory = 1,
+  kResultUnrecognizedCommand = 2,
+  kResultSectionNotFound = 4,
+  kResultStartSectionNotFound = 7,
+  kResultEmptyFile = 8,
+  kResultCannotOpenFile = 9,
+  kResultReadFailed = 11,
+  kResultNowhereToPutValue = 23,
+  kResultNoValueToSet = 25,
+  kResultSymbolNotFound = 28,
+  kResultInvalidReturn = 37,
+  kResultReturnIfFalse = 41,  // consumed by the section runner, never reported
+  kResultBadSwitch = 51,
+  kResultConditionalStop = 53,  // a false CONTINUEIF: the script ends as a success
+};
+
+struct ResultCodeRow {
+  int code;
+  unsigned stringId;
+};
+
+// Walked in order; the last row has code 0.
+extern const ResultCodeRow ResultCodeTable[];
+
+// The string id of a code's message, or 0 when the code has no row.
+unsigned ResultCodeStringId(int code);

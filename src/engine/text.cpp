@@ -1,0 +1,30 @@
+#include "engine/text.h"
+
+#include <cstring>
+
+bool CopyText(char* dest, size_t size, const char* source, size_t count) {
+  if (size == 0) return false;
+  size_t length = 0;
+  while (length < count && source[length] != '\0' && length < size - 1) ++length;
+  std::memcpy(dest, source, length);
+  dest[length] = '\0';
+  return length == count || source[length] == '\0';
+}
+
+bool AppendText(char* dest, size_t size, const char* source) {
+  size_t used = std::strlen(dest);
+  if (used >= size) return false;
+  return CopyText(dest + used, size - used, source);
+}
+
+void TrimText(char* text) {
+  size_t start = 0;
+  while (text[start] == ' ' || text[start] == '\t') ++start;
+  size_t end = std::strlen(text);
+  while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r' ||
+                         text[end - 1] == '\n')) {
+    --end;
+  }
+  std::memmove(text, text + start, end - start);
+  text[end - start] = '\0';
+}

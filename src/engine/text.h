@@ -1,0 +1,20 @@
+// Bounded text helpers. Every copy into a fixed buffer goes through CopyText, so each
+// cut is explicit: the destination always ends in a terminator.
+#pragma once
+#include <cstddef>
+
+// Copies at most `count` bytes of `source` (stopping early at its terminator) into `dest`,
+// cut to size - 1 characters. Gives true when all of the wanted text fitted.
+bool CopyText(char* dest, size_t size, const char* source, size_t count = static_cast<size_t>(-1));
+
+// Appends `source` to the text in `dest`, cut to what still fits; true when nothing was cut.
+bool AppendText(char* dest, size_t size, const char* source);
+
+// Removes leading blanks and tabs and trailing blanks, tabs, carriage returns and line feeds, in place.
+void TrimText(char* text);
+
+inline bool IsAsciiAlnum(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+inline char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -1,0 +1,19 @@
+// Zero-filled memory blocks for script records, text copies and the file buffer.
+// On Win32 they come from the global heap (moveable, locked for their whole life);
+// the native build uses calloc. The core never sees which.
+#pragma once
+#include <cstddef>
+
+void* HeapBlockAlloc(size_t bytes);   // zero-filled; nullptr on failure
+void HeapBlockFree(void* block);      // accepts nullptr
+
+// Bytes requested and not yet freed, and the highest that figure reached.
+struct HeapUsage {
+  size_t liveBytes;
+  size_t peakBytes;
+  size_t liveBlocks;
+};
+HeapUsage HeapBlockUsage();
+
+// Test hook: after `successes` more allocations every allocation fails; -1 turns this off.
+void HeapBlockFailAfter(long successes);
