@@ -19,6 +19,7 @@ build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=R
 ctest --test-dir build/native --output-on-failure
 
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
 wineserver -p
 # Start the prefix (and its background services) here, with their output going nowhere:
 # services started from inside a test would keep CTest's output pipe open after the test ends.
