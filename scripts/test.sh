@@ -20,6 +20,7 @@ ctest --test-dir build/native --output-on-failure
 
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
+wineserver -k 2>/dev/null || true  # a server left from an earlier run would refuse -p
 wineserver -p
 # Start the prefix (and its background services) here, with their output going nowhere:
 # services started from inside a test would keep CTest's output pipe open after the test ends.

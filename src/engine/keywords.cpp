@@ -85,11 +85,33 @@ const KeywordRow KeywordTable[80] = {
     {nullptr, kOpNone},
 };
 
-int LookupKeyword(const char* upperWord) {
-  const KeywordRow* row = KeywordTable;
-  // The first character rejects most rows before a full comparison.
-  for (; row->keyword != nullptr; ++row) {
-    if (row->keyword[0] == upperWord[0] && std::strcmp(row->keyword, upperWord) == 0) break;
+namespace {
+
+// Rows grouped by first letter, each group in walking order, so a lookup compares only
+// the keywords that can match; the first equal row wins as in a walk of the whole table.
+struct KeywordIndex {
+  const KeywordRow* rows[26][16];
+  int counts[26];
+};
+
+KeywordIndex BuildIndex() {
+  KeywordIndex index = {};
+  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) {
+    int letter = row->keyword[0] - 'A';
+    if (index.counts[letter] < 16) index.rows[letter][index.counts[letter]++] = row;
   }
-  return row->opcode;
+  return index;
+}
+
+}  // namespace
+
+int LookupKeyword(const char* upperWord) {
+  static const KeywordIndex index = BuildIndex();
+  char first = upperWord[0];
+  if (first < 'A' || first > 'Z') return kOpNone;
+  int letter = first - 'A';
+  for (int i = 0; i < index.counts[letter]; ++i) {
+    if (std::strcmp(index.rows[letter][i]->keyword, upperWord) == 0) return index.rows[letter][i]->opcode;
+  }
+  return kOpNone;
 }

@@ -182,13 +182,12 @@ int ParseCommandLine(ScriptContext* context, const char* text, size_t* position)
 }
 
 void ReadArgumentText(const char* text, size_t* position, ScriptLine* line) {
-  size_t p = *position;
+  const char* start = text + *position;
   size_t length = 0;
-  while (text[p] != '\0' && text[p] != '\r' && length < kArgumentReadChars) {
-    line->argumentText[length++] = text[p++];
-  }
+  while (length < kArgumentReadChars && start[length] != '\0' && start[length] != '\r') ++length;
+  std::memcpy(line->argumentText, start, length);
   line->argumentText[length] = '\0';
-  *position = p;
+  *position += length;
   TrimText(line->argumentText);
 }
 

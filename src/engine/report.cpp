@@ -2,11 +2,40 @@
 
 #include <cstdio>
 
+#include "engine/result_codes.h"
+#include "engine/text.h"
 #include "log/log.h"
+#include "platform/final_status.h"
 #include "platform/messages.h"
 
+void ReportLineError(ScriptContext* context, const ScriptLine* line, int code) {
+  if (code != 0) context->errorCode = code;
+  context->lineCounter = line->lineNumber;
+  std::snprintf(context->errorText, sizeof(context->errorText), "%s %s", line->commandWord,
+                line->argumentText);
+  ReportError(context->errorCode, line->lineNumber, context->errorText);
+}
+
+void ReportError(int code, uint32_t lineNumber, const char* lineText) {
+  char message[kMessageChars] = "Unknown error";
+  unsigned id = ResultCodeStringId(code);
+  char loaded[kMessageChars];
+  if (id != 0 && LoadMessageText(id, loaded, sizeof(loaded)) > 0) CopyText(message, sizeof(message), loaded);
+
+  char hostText[kHostTextChars];
+  std::snprintf(hostText, sizeof(hostText), "Kivrun Script: %s<br>%s", message, lineText);
+  LogError("Error: %s\n>>Line %u: %s", message, static_cast<unsigned>(lineNumber), lineText);
+  SetFinalStatus(kStatusFailed, hostText);
+}
+
+int FailLine(ScriptContext* context, const ScriptLine* line, int code) {
+  if (context->currentSection != nullptr) context->currentSection->stopFlag = 1;
+  ReportLineError(context, line, code);
+  return code;
+}
+
 void StatusMessage(unsigned id, const char* argument) {
-  char format[261];
+  char format[kMessageChars + 1];
   LoadMessageText(id, format, sizeof(format));
   if (argument == nullptr) {
     LogStatus("%s", format);

@@ -63,3 +63,42 @@ LogRecorder::~LogRecorder() {
 std::string LogRecorder::Text() const { return g_recorded; }
 
 #endif
+
+#if defined(_WIN32)
+#include <windows.h>
+
+namespace {
+DWORD WINAPI RunWork(void* work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return 0;
+}
+}  // namespace
+
+void RunOnLargeStack(size_t bytes, const std::function<void()>& work) {
+  HANDLE thread = CreateThread(nullptr, bytes, RunWork, const_cast<std::function<void()>*>(&work),
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == nullptr) return;
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+#else
+#include <pthread.h>
+
+namespace {
+void* RunWork(void* work) {
+  (*static_cast<const std::function<void()>*>(work))();
+  return nullptr;
+}
+}  // namespace
+
+void RunOnLargeStack(size_t bytes, const std::function<void()>& work) {
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, bytes);
+  pthread_t thread;
+  if (pthread_create(&thread, &attributes, RunWork, const_cast<std::function<void()>*>(&work)) == 0) {
+    pthread_join(thread, nullptr);
+  }
+  pthread_attr_destroy(&attributes);
+}
+#endif

@@ -21,3 +21,8 @@ class LogRecorder {
  private:
   std::string path_;
 };
+
+#include <functional>
+
+// Runs `work` on a thread with a stack of `bytes` and waits for it (deep nesting tests).
+void RunOnLargeStack(size_t bytes, const std::function<void()>& work);
