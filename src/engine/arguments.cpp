@@ -9,21 +9,6 @@ namespace {
 
 constexpr size_t kVersionReadChars = 50;
 
-// What the C runtime's atol gives: leading white space, an optional sign and the digits up
-// to the first other character, held to the 32-bit range (long is 32 bits on Windows).
-int32_t ReadLong(const char* text) {
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  bool negative = *text == '-';
-  if (*text == '-' || *text == '+') ++text;
-  int64_t value = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    value = value * 10 + (*text - '0');
-    if (value > INT64_C(0x80000000)) value = INT64_C(0x80000000);
-  }
-  if (negative) return static_cast<int32_t>(-value);
-  return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
-}
-
 bool IsOperatorChar(char c) { return c == '=' || c == '!' || c == '<' || c == '>'; }
 
 }  // namespace
@@ -95,13 +80,13 @@ VersionKey ParseVersionKey(const char* operand) {
   if (text[0] == '\0') return key;
 
   if (std::strchr(text, '.') == nullptr) {
-    key.major = static_cast<uint32_t>(ReadLong(text));  // a negative value is its bit pattern
+    key.major = static_cast<uint32_t>(TextToLong(text));  // a negative value is its bit pattern
     return key;
   }
   uint32_t parts[4] = {0, 0, 0, 0};
   const char* p = text;
   for (int i = 0; i < 4 && p != nullptr; ++i) {
-    parts[i] = static_cast<uint32_t>(ReadLong(p)) & 0xFFFFu;
+    parts[i] = static_cast<uint32_t>(TextToLong(p)) & 0xFFFFu;
     p = std::strchr(p, '.');
     if (p != nullptr) ++p;
   }

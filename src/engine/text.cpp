@@ -28,3 +28,16 @@ void TrimText(char* text) {
   std::memmove(text, text + start, end - start);
   text[end - start] = '\0';
 }
+
+int32_t TextToLong(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  int64_t value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    value = value * 10 + (*text - '0');
+    if (value > INT64_C(0x80000000)) value = INT64_C(0x80000000);
+  }
+  if (negative) return static_cast<int32_t>(-value);
+  return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+}

@@ -2,6 +2,7 @@
 // cut is explicit: the destination always ends in a terminator.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 // Copies at most `count` bytes of `source` (stopping early at its terminator) into `dest`,
 // cut to size - 1 characters. Gives true when all of the wanted text fitted.
@@ -18,3 +19,7 @@ inline bool IsAsciiAlnum(char c) {
 }
 
 inline char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// What the C runtime's atol gives on Windows: leading white space, an optional sign and the
+// digits up to the first other character, held to the 32-bit range; no digits give 0.
+int32_t TextToLong(const char* text);

@@ -1,0 +1,174 @@
+#include "app/com_server.h"
+
+#include <oleauto.h>
+
+#include <cstring>
+
+#include "app/registrar.h"
+
+namespace {
+
+constexpr DWORD kIdleMilliseconds = 5000;
+
+struct ClassObjectRow {
+  const CLSID* clsid;
+  IUnknown* (*create)();
+  DWORD cookie;
+};
+// The server serves no classes: the steps below walk an empty table.
+ClassObjectRow g_classObjects[] = {{nullptr, nullptr, 0}};
+
+HINSTANCE g_instance = nullptr;
+DWORD g_mainThreadId = 0;
+volatile LONG g_lockCount = 0;
+volatile bool g_activity = false;
+HANDLE g_shutdownEvent = nullptr;
+
+bool ModulePath(char* path, DWORD size) {
+  DWORD length = GetModuleFileNameA(g_instance, path, size);
+  return length > 0 && length < size;
+}
+
+// The type library of the executable itself, or failing that the .tlb beside it.
+HRESULT LoadOwnTypeLib(const char* modulePath, ITypeLib** library, wchar_t* widePath, int wideChars) {
+  MultiByteToWideChar(CP_ACP, 0, modulePath, -1, widePath, wideChars);
+  HRESULT hr = LoadTypeLib(widePath, library);
+  if (SUCCEEDED(hr)) return hr;
+
+  char tlbPath[MAX_PATH + 8];
+  lstrcpynA(tlbPath, modulePath, MAX_PATH);
+  char* dot = std::strrchr(tlbPath, '.');
+  char* slash = std::strrchr(tlbPath, '\\');
+  if (dot == nullptr || (slash != nullptr && dot < slash)) dot = tlbPath + std::strlen(tlbPath);
+  std::strcpy(dot, ".tlb");
+  MultiByteToWideChar(CP_ACP, 0, tlbPath, -1, widePath, wideChars);
+  return LoadTypeLib(widePath, library);
+}
+
+HRESULT RegisterOwnTypeLib() {
+  char path[MAX_PATH];
+  if (!ModulePath(path, sizeof(path))) return E_FAIL;
+  wchar_t widePath[MAX_PATH + 8];
+  ITypeLib* library = nullptr;
+  HRESULT hr = LoadOwnTypeLib(path, &library, widePath, MAX_PATH + 8);
+  if (FAILED(hr)) return hr;
+
+  // The help folder: the path cut after its last "\", "/" or ":".
+  wchar_t helpDir[MAX_PATH + 8];
+  lstrcpynW(helpDir, widePath, MAX_PATH + 8);
+  wchar_t* cut = helpDir;
+  for (wchar_t* p = helpDir; *p != L'\0'; ++p) {
+    if (*p == L'\\' || *p == L'/' || *p == L':') cut = p + 1;
+  }
+  *cut = L'\0';
+  hr = RegisterTypeLib(library, widePath, helpDir);
+  library->Release();
+  return hr;
+}
+
+void UnregisterOwnTypeLib() {
+  char path[MAX_PATH];
+  if (!ModulePath(path, sizeof(path))) return;
+  wchar_t widePath[MAX_PATH + 8];
+  ITypeLib* library = nullptr;
+  if (FAILED(LoadOwnTypeLib(path, &library, widePath, MAX_PATH + 8))) return;
+  TLIBATTR* attributes = nullptr;
+  if (SUCCEEDED(library->GetLibAttr(&attributes))) {
+    // Looked up at run time: older systems' oleaut32 lack it.
+    using UnRegisterFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+    HMODULE oleaut = LoadLibraryA("oleaut32.dll");
+    if (oleaut != nullptr) {
+      auto unregister = reinterpret_cast<UnRegisterFn>(
+          reinterpret_cast<void*>(GetProcAddress(oleaut, "UnRegisterTypeLib")));
+      if (unregister != nullptr) {
+        unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                   attributes->syskind);
+      }
+      FreeLibrary(oleaut);
+    }
+    library->ReleaseTLibAttr(attributes);
+  }
+  library->Release();
+}
+
+DWORD WINAPI ShutdownMonitor(void*) {
+  for (;;) {
+    WaitForSingleObject(g_shutdownEvent, INFINITE);
+    DWORD outcome;
+    do {
+      g_activity = false;
+      outcome = WaitForSingleObject(g_shutdownEvent, kIdleMilliseconds);
+    } while (outcome == WAIT_OBJECT_0);
+    if (!g_activity && InterlockedCompareExchange(&g_lockCount, 0, 0) == 0) break;
+  }
+  CloseHandle(g_shutdownEvent);
+  g_shutdownEvent = nullptr;
+  PostThreadMessageA(g_mainThreadId, WM_QUIT, 0, 0);
+  return 0;
+}
+
+}  // namespace
+
+void ServerModuleInit(HINSTANCE instance, DWORD mainThreadId) {
+  g_instance = instance;
+  g_mainThreadId = mainThreadId;
+}
+
+void ServerModuleTerm() {
+  // Nothing to release for an empty class table beyond the revocation already done.
+  for (ClassObjectRow* row = g_classObjects; row->clsid != nullptr; ++row) row->cookie = 0;
+}
+
+HRESULT RegisterServer() {
+  char path[MAX_PATH];
+  if (ModulePath(path, sizeof(path))) RunRegistryResource(path, kRegistryScriptId, true);
+  // Each class object's own registration would come here; the table is empty.
+  return RegisterOwnTypeLib();
+}
+
+HRESULT UnregisterServer() {
+  char path[MAX_PATH];
+  if (ModulePath(path, sizeof(path))) RunRegistryResource(path, kRegistryScriptId, false);
+  UnregisterOwnTypeLib();
+  return S_OK;
+}
+
+HRESULT RegisterClassObjects() {
+  for (ClassObjectRow* row = g_classObjects; row->clsid != nullptr; ++row) {
+    IUnknown* factory = row->create();
+    HRESULT hr = CoRegisterClassObject(*row->clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &row->cookie);
+    factory->Release();
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+void RevokeClassObjects() {
+  for (ClassObjectRow* row = g_classObjects; row->clsid != nullptr; ++row) {
+    if (row->cookie != 0) CoRevokeClassObject(row->cookie);
+    row->cookie = 0;
+  }
+}
+
+LONG ServerLock() { return InterlockedIncrement(&g_lockCount); }
+
+LONG ServerUnlock() {
+  LONG count = InterlockedDecrement(&g_lockCount);
+  if (count == 0) {
+    g_activity = true;
+    if (g_shutdownEvent != nullptr) SetEvent(g_shutdownEvent);
+  }
+  return count;
+}
+
+LONG ServerLockCount() { return InterlockedCompareExchange(&g_lockCount, 0, 0); }
+
+bool StartShutdownMonitor() {
+  g_shutdownEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (g_shutdownEvent == nullptr) return false;
+  DWORD threadId = 0;
+  HANDLE thread = CreateThread(nullptr, 0, ShutdownMonitor, nullptr, 0, &threadId);
+  if (thread == nullptr) return false;
+  CloseHandle(thread);
+  return true;
+}

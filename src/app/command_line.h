@@ -1,0 +1,40 @@
+// The command line of Kivrun.exe: options after "/" or "-", names in any case, values
+// ending at the next "/" or "-". Portable: the multi-byte step is passed in.
+#pragma once
+#include <cstddef>
+
+constexpr size_t kLogValueChars = 260;
+constexpr size_t kScriptValueChars = 260;
+constexpr size_t kSectionValueChars = 260;
+constexpr size_t kInterfaceValueChars = 1000;
+constexpr size_t kParamsValueChars = 8192;
+constexpr size_t kParentValueChars = 32;
+
+enum class StartupAction { kRun, kRegServer, kUnregServer };
+
+struct StartupOptions {
+  StartupAction action;
+  char script[kScriptValueChars];
+  char section[kSectionValueChars];
+  char callBack[kInterfaceValueChars];
+  char appUtil[kInterfaceValueChars];
+  char params[kParamsValueChars];
+  char parent[kParentValueChars];
+};
+
+// Steps to the next character (CharNextA on Windows, so a lead byte's trail is skipped).
+using NextCharFunction = const char* (*)(const char* text);
+
+// Acted on as soon as the scan meets them: Params= and Parent=.
+struct OptionActions {
+  void (*params)(const char* value);
+  void (*parent)(const char* value);
+};
+
+// The value of the first "Log=" (matched with its case) anywhere in the line; empty when none.
+void FindLogOption(const char* commandLine, char* value, size_t size);
+
+// Fills `options` (zeroed first) from the line. RegServer and UnregServer count only as
+// the whole rest of the line and end the scan.
+void ScanOptions(const char* commandLine, NextCharFunction nextChar, const OptionActions& actions,
+                 StartupOptions* options);

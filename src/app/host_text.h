@@ -1,0 +1,13 @@
+// The host's text values: hexadecimal decoding of the command-line values and the lookup
+// of key="value" entries in the parameter text. Portable: no windows.h.
+#pragma once
+#include <cstddef>
+
+// Decodes pairs of hexadecimal digits into bytes (an odd last digit is dropped; a pair that
+// is not hexadecimal gives what strtoul reads of it). Writes at most `size` bytes and
+// gives how many it wrote.
+size_t DecodeHexText(const char* text, unsigned char* dest, size_t size);
+
+// The value of the first `key="` in `params` up to the next double quote, cut to size - 1;
+// empty when the key is missing or its value has no closing quote.
+void FindParamValue(const char* params, const char* key, char* dest, size_t size);

@@ -1,0 +1,127 @@
+// Kivrun.exe: reads its command line, opens the log, starts COM, and either registers or
+// unregisters the COM server or runs one KIV script with the host link around it. The exit
+// code is the script's result code.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/com_server.h"
+#include "app/command_line.h"
+#include "app/host_link.h"
+#include "commands/ui/host_commands.h"
+#include "commands/ui/message_wait.h"
+#include "engine/executor.h"
+#include "engine/result_codes.h"
+#include "engine/text.h"
+#include "log/log.h"
+#include "platform/messages.h"
+#include "platform/win32_handles.h"
+
+namespace {
+
+constexpr int kExitUsage = 56;
+constexpr DWORD kFinalPumpMilliseconds = 1000;
+constexpr size_t kScriptFolderChars = 520;
+const char kDefaultLog[] = "vornagent.log";
+const char kDefaultSection[] = "DefaultInstall";
+
+const char* NextChar(const char* text) { return CharNextA(text); }
+
+// dwBreakOnKIVStart under HKLM\SOFTWARE\Vorna\Agent stops here for a debugger.
+void BreakIfAsked(RegKey* agentKey) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vorna\\Agent", 0, KEY_READ, agentKey->receive()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  DWORD value = 0, type = 0, size = sizeof(value);
+  if (RegQueryValueExA(agentKey->get(), "dwBreakOnKIVStart", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                       &size) == ERROR_SUCCESS &&
+      value != 0) {
+    DebugBreak();
+  }
+}
+
+// A bare name is looked for in the executable's folder; a path with a backslash is taken
+// as it stands, its folder being what comes before its last backslash.
+bool ResolveScript(const char* value, const char* exeFolder, char* path, size_t pathSize, char* folder,
+                   size_t folderSize) {
+  const char* lastSlash = std::strrchr(value, '\\');
+  if (lastSlash != nullptr) {
+    CopyText(path, pathSize, value);
+    CopyText(folder, folderSize, value, static_cast<size_t>(lastSlash - value));
+    return true;
+  }
+  CopyText(folder, folderSize, exeFolder);
+  int length = std::snprintf(path, pathSize, "%s\\%s", exeFolder, value);
+  return length >= 0 && static_cast<size_t>(length) < pathSize;
+}
+
+int RunScript(const StartupOptions& options, const char* exeFolder) {
+  const char* section = options.section[0] != '\0' ? options.section : kDefaultSection;
+  StartShutdownMonitor();
+  RegisterClassObjects();
+  if (options.callBack[0] != '\0') AttachHostCallback(options.callBack);
+  if (options.appUtil[0] != '\0') AttachHostAppUtil(options.appUtil);
+
+  char path[kScriptValueChars];
+  char folder[kScriptFolderChars];
+  int result;
+  if (ResolveScript(options.script, exeFolder, path, sizeof(path), folder, sizeof(folder))) {
+    LogStatus("ScriptFiles=%s, StartSection=%s", path, section);
+    result = ExecuteScript(path, section, folder);
+  } else {
+    // Cut to 259 characters the joined path would name another file: nothing runs.
+    LogError("Error Loading Script File: %s\\%s", exeFolder, options.script);
+    result = kResultCannotOpenFile;
+  }
+
+  CompleteHostRun();
+  RevokeClassObjects();
+  SleepPumping(kFinalPumpMilliseconds);
+  return result;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  int exitCode = kExitUsage;
+  RegKey agentKey;
+  BreakIfAsked(&agentKey);
+  SetMessageInstance(instance);
+
+  const char* commandLine = GetCommandLineA();
+  char log[kLogValueChars];
+  FindLogOption(commandLine, log, sizeof(log));
+  SetLogFile(kLogLevelStatus, log[0] != '\0' ? log : kDefaultLog);
+  LogStatus("Command Line: %s", commandLine);
+  LogStatus("Before CoInitialize");
+  CoInitialize(nullptr);
+  LogStatus("After CoInitialize");
+
+  char exeFolder[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, exeFolder, sizeof(exeFolder));
+  exeFolder[sizeof(exeFolder) - 1] = '\0';
+  if (char* slash = std::strrchr(exeFolder, '\\')) *slash = '\0';
+
+  ServerModuleInit(instance, GetCurrentThreadId());
+  AddHandlerRows(HostCommandRows);
+
+  static StartupOptions options;  // some 11 KB: kept off the stack the script runs on
+  ScanOptions(commandLine, NextChar, OptionActions{SetHostParams, WatchParentProcess}, &options);
+
+  if (options.action == StartupAction::kUnregServer) {
+    exitCode = SUCCEEDED(UnregisterServer()) ? 0 : kExitUsage;
+  } else if (options.action == StartupAction::kRegServer) {
+    exitCode = SUCCEEDED(RegisterServer()) ? 0 : kExitUsage;
+  } else if (options.script[0] == '\0') {
+    MessageBoxA(nullptr, "Usage:\nKivrun /Script=C:\\MyTest.Kiv /Log=kivrun.log", "Kivrun usage Error",
+                MB_ICONERROR);
+  } else {
+    exitCode = RunScript(options, exeFolder);
+  }
+
+  ServerModuleTerm();
+  CoUninitialize();
+  return exitCode;
+}

@@ -1,0 +1,12 @@
+// Commands that talk to the host: PROGRESS, STARTUSERAPP, CLOSEUSERAPP, SETFINALSTATUS and
+// GETPARAM. Without the host interface a command needs, it does nothing and gives 0.
+#pragma once
+#include "engine/executor.h"
+
+int ProgressCommand(ScriptContext* context, ScriptLine* line);
+int StartUserAppCommand(ScriptContext* context, ScriptLine* line);
+int CloseUserAppCommand(ScriptContext* context, ScriptLine* line);
+int SetFinalStatusCommand(ScriptContext* context, ScriptLine* line);
+int GetParamCommand(ScriptContext* context, ScriptLine* line);
+
+extern const HandlerRow HostCommandRows[];

@@ -1,0 +1,67 @@
+// Small owners of Win32 handles: each closes what it holds when it goes away, so every
+// early return closes what was opened.
+#pragma once
+#include <windows.h>
+
+class RegKey {
+ public:
+  RegKey() = default;
+  explicit RegKey(HKEY key) : key_(key) {}
+  ~RegKey() { Close(); }
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  HKEY get() const { return key_; }
+  HKEY* receive() {
+    Close();
+    return &key_;
+  }
+  void Close() {
+    if (key_ != nullptr) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+class KernelHandle {
+ public:
+  KernelHandle() = default;
+  explicit KernelHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+  ~KernelHandle() { Close(); }
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+
+  HANDLE get() const { return handle_; }
+  HANDLE release() {
+    HANDLE handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
+  void reset(HANDLE handle) {
+    Close();
+    handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+  }
+  void Close() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+class LoadedModule {
+ public:
+  explicit LoadedModule(HMODULE module) : module_(module) {}
+  ~LoadedModule() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+  HMODULE get() const { return module_; }
+
+ private:
+  HMODULE module_;
+};
