@@ -26,4 +26,5 @@ wineserver -p
 # services started from inside a test would keep CTest's output pipe open after the test ends.
 wineboot -i >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
-ctest --test-dir build/win64 --output-on-failure
+# Windows need a display: the usage box and, later, the progress window.
+xvfb-run -a ctest --test-dir build/win64 --output-on-failure

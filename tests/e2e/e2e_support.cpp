@@ -1,0 +1,98 @@
+#include "e2e_support.h"
+
+#include <fstream>
+#include <sstream>
+
+std::string BinFolder() {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  std::string folder(path);
+  return folder.substr(0, folder.rfind('\\') + 1);
+}
+
+std::string WorkFolder() {
+  CreateDirectoryA("C:\\kivtest", nullptr);
+  return "C:\\kivtest\\";
+}
+
+std::string WriteScript(const std::string& name, const std::string& text) {
+  std::string path = name.find('\\') != std::string::npos ? name : WorkFolder() + name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  return path;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
+
+DWORD RunProgram(const std::string& program, const std::vector<std::string>& arguments, DWORD timeoutMs) {
+  std::string commandLine = "\"" + program + "\"";
+  for (const std::string& argument : arguments) {
+    bool blank = argument.find(' ') != std::string::npos;
+    commandLine += blank ? " \"" + argument + "\"" : " " + argument;
+  }
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    return static_cast<DWORD>(-2);
+  }
+  CloseHandle(info.hThread);
+  if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  CloseHandle(info.hProcess);
+  return code;
+}
+
+DWORD RunKivrun(const std::vector<std::string>& arguments) { return RunProgram(BinFolder() + "Kivrun.exe", arguments); }
+
+std::vector<std::string> RunUnderHost(const std::vector<std::string>& hostOptions,
+                                      const std::vector<std::string>& kivrunArguments) {
+  std::string record = WorkFolder() + "host-record.txt";
+  Remove(record);
+  std::vector<std::string> arguments = hostOptions;
+  arguments.push_back("--out");
+  arguments.push_back(record);
+  arguments.push_back("--");
+  arguments.insert(arguments.end(), kivrunArguments.begin(), kivrunArguments.end());
+  RunProgram(BinFolder() + "kivrun_test_host.exe", arguments);
+
+  std::vector<std::string> lines;
+  std::istringstream text(ReadText(record));
+  for (std::string line; std::getline(text, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // the record is a text file
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string FreshLog(const std::string& name) {
+  std::string path = WorkFolder() + name + ".log";
+  Remove(path);
+  return path;
+}
+
+bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+
+bool CloseMessageBox(const char* caption, std::string* text, DWORD timeoutMs) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+    HWND box = FindWindowA(nullptr, caption);
+    if (box != nullptr) {
+      char buffer[512] = "";
+      GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));  // the message box's text control
+      *text = buffer;
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return true;
+    }
+    Sleep(50);
+  }
+  return false;
+}

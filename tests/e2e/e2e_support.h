@@ -1,0 +1,31 @@
+// Running Kivrun.exe and the test host from end-to-end tests: scripts and logs live in
+// C:\kivtest (a path without "/" or "-", which would end a command-line value).
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+std::string BinFolder();         // where Kivrun.exe and the helpers are, with a trailing backslash
+std::string WorkFolder();        // C:\kivtest\, created on first use
+std::string WriteScript(const std::string& name, const std::string& text);  // gives its path
+std::string ReadText(const std::string& path);
+void Remove(const std::string& path);
+
+// Starts `program` with the arguments (each passed as its own word, unquoted unless it has
+// blanks) and gives its exit code, or -2 when it could not start.
+DWORD RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                 DWORD timeoutMs = 60000);
+DWORD RunKivrun(const std::vector<std::string>& arguments);
+
+// Runs Kivrun under the test host; gives the host's record, one call per line.
+std::vector<std::string> RunUnderHost(const std::vector<std::string>& hostOptions,
+                                      const std::vector<std::string>& kivrunArguments);
+
+// A log file of its own for one test, removed first.
+std::string FreshLog(const std::string& name);
+bool Contains(const std::string& text, const std::string& piece);
+
+// Under Xvfb: waits for a top-level window with this caption, reads its message text and
+// presses OK. Gives false when no such window appeared within the time.
+bool CloseMessageBox(const char* caption, std::string* text, DWORD timeoutMs = 15000);

@@ -1,0 +1,102 @@
+// The host link, end to end: Kivrun under the test host, which records every call.
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+
+namespace {
+
+using Record = std::vector<std::string>;
+
+Record RunScript(const std::string& name, const std::string& body, const std::vector<std::string>& hostOptions = {}) {
+  std::string script = WriteScript(name + ".kiv", "[Main]\r\n" + body);
+  return RunUnderHost(hostOptions, {"/Script=" + script, "/Section=Main", "/Log=" + FreshLog(name)});
+}
+
+}  // namespace
+
+TEST(HostLink, ACleanRunEndsWithStatus0AndAnEmptyMessage) {
+  EXPECT_EQ(RunScript("hostclean", "SET A=1\r\n"), (Record{"OnComplete(0x00000000, \"\")", "exit 0"}));
+}
+
+TEST(HostLink, ProgressSendsItsNumbersAndTheSubstitutedText) {
+  Record record = RunScript("progress", "SET FILE=scan.dat\r\nPROGRESS 3,10\r\nPROGRESS 3,10,30,Copying %%FILE%%\r\n"
+                                        "PROGRESS 1, 2 ,x, a,b\r\nPROGRESS -7,2147483648,1\r\n");
+  EXPECT_EQ(record, (Record{"OnProgress(3, 10, 0, \"\")", "OnProgress(3, 10, 30, \"Copying scan.dat\")",
+                            "OnProgress(1, 2, 0, \"a\")", "OnProgress(-7, 2147483647, 1, \"\")",
+                            "OnComplete(0x00000000, \"\")", "exit 0"}));
+}
+
+TEST(HostLink, ProgressWithoutItsFirstTwoNumbersFailsWith51) {
+  Record record = RunScript("progress51", "PROGRESS ,10\r\nSET After=1\r\n");
+  ASSERT_EQ(record.size(), 2u);
+  EXPECT_EQ(record[0],
+            "OnComplete(0x80004005, \"Kivrun Script: Invalid switch or value supplied in command line "
+            "parameters.<br>PROGRESS ,10\")");
+  EXPECT_EQ(record[1], "exit 51");
+  // Without a callback it fails the same way.
+  EXPECT_EQ(RunScript("progress51", "PROGRESS 1\r\n", {"--no-callback"}), (Record{"exit 51"}));
+}
+
+TEST(HostLink, StartAndCloseUserAppGoToTheUtilityInterface) {
+  Record record = RunScript("apps", "SET DIR=C:\\Vorna\r\nSTARTUSERAPP %%DIR%%\\console.exe ,  5\r\n"
+                                    "CLOSEUSERAPP  %%DIR%%\\console.exe \r\nSTARTUSERAPP nocomma\r\n");
+  EXPECT_EQ(record, (Record{"StartUserApp(\"C:\\Vorna\\console.exe\", 5)",
+                            "CloseUserApp(\"C:\\Vorna\\console.exe\", \"\", 30000, -1)",
+                            "OnComplete(0x80004005, \"Kivrun Script: Invalid switch or value supplied in command "
+                            "line parameters.<br>STARTUSERAPP nocomma\")",
+                            "exit 51"}));
+}
+
+TEST(HostLink, WithoutTheUtilityInterfaceTheAppCommandsDoNothing) {
+  EXPECT_EQ(RunScript("noapps", "STARTUSERAPP a.exe,1\r\nCLOSEUSERAPP a.exe\r\n", {"--no-apputil"}),
+            (Record{"OnComplete(0x00000000, \"\")", "exit 0"}));
+}
+
+TEST(HostLink, AFailingLineGivesTheHostEFailAndTheReportText) {
+  Record record = RunScript("hostfail", "SETFINALSTATUS 0\r\nFOO a b\r\n");
+  EXPECT_EQ(record, (Record{"OnComplete(0x80004005, \"Kivrun Script: Unrecognized command in script file.<br>FOO a b\")",
+                            "exit 2"}));
+}
+
+TEST(HostLink, TheLastSetFinalStatusIsWhatTheHostReceives) {
+  EXPECT_EQ(RunScript("final1", "SETFINALSTATUS -5,Update failed\r\n"),
+            (Record{"OnComplete(0xFFFFFFFB, \"Update failed\")", "exit 0"}));
+  EXPECT_EQ(RunScript("final2", "SETFINALSTATUS -5,Update failed\r\nSETFINALSTATUS 3\r\n"),
+            (Record{"OnComplete(0x00000003, \"\")", "exit 0"}));
+  EXPECT_EQ(RunScript("final3", "SET MSG=2,late\r\nSETFINALSTATUS %%MSG%%\r\n"),
+            (Record{"OnComplete(0x00000002, \"late\")", "exit 0"}));
+}
+
+TEST(HostLink, GetParamReadsLowerCaseKeysFromTheParameterText) {
+  const std::string body =
+      "GETPARAM V=Mode\r\nPROGRESS 1,1,1,[%%V%%]\r\n"
+      "GETPARAM V=id\r\nPROGRESS 2,2,2,[%%V%%]\r\n"
+      "GETPARAM V=Lang\r\nPROGRESS 3,3,3,[%%V%%]\r\n"
+      "GETPARAM V=missing\r\nPROGRESS 4,4,4,[%%V%%]\r\n";
+  Record record = RunScript("params", body, {"--param", "uid=7", "--param", "id=8", "--param", "lang=en",
+                                             "--param", "mode=silent", "--param", "Upper=x"});
+  EXPECT_EQ(record, (Record{"OnProgress(1, 1, 1, \"[silent]\")", "OnProgress(2, 2, 2, \"[7]\")",
+                            "OnProgress(3, 3, 3, \"[en]\")", "OnProgress(4, 4, 4, \"[]\")",
+                            "OnComplete(0x00000000, \"\")", "exit 0"}));
+
+  // An entry without its closing quote reads as empty; GETPARAM without "=" reports 23.
+  EXPECT_EQ(RunScript("params2", "GETPARAM V=open\r\nPROGRESS 1,1,1,[%%V%%]\r\nGETPARAM V\r\n",
+                      {"--params-hex", "6F70656E3D2278"}),  // open="x
+            (Record{"OnProgress(1, 1, 1, \"[]\")",
+                    "OnComplete(0x80004005, \"Kivrun Script: Nowhere to put value.<br>GETPARAM V\")", "exit 23"}));
+}
+
+TEST(HostLink, AnOddDigitOfTheParametersIsDroppedAndAnEmptyValueLeavesNoText) {
+  // 613D2262 22 3: a="b" and a last odd digit.
+  EXPECT_EQ(RunScript("oddhex", "GETPARAM V=a\r\nPROGRESS 1,1,1,[%%V%%]\r\n", {"--params-hex", "613D2262223"}),
+            (Record{"OnProgress(1, 1, 1, \"[b]\")", "OnComplete(0x00000000, \"\")", "exit 0"}));
+  EXPECT_EQ(RunScript("emptyhex", "GETPARAM V=a\r\nPROGRESS 1,1,1,[%%V%%]\r\n"),
+            (Record{"OnProgress(1, 1, 1, \"[]\")", "OnComplete(0x00000000, \"\")", "exit 0"}));
+}
+
+TEST(HostLink, AValueThatDoesNotUnmarshalLeavesTheInterfaceOut) {
+  std::string script = WriteScript("badhex.kiv", "[Main]\r\nPROGRESS 1,2\r\nSTARTUSERAPP a,1\r\n");
+  EXPECT_EQ(RunKivrun({"/CallBack=00112233", "/AppUtil=ZZ", "/Script=" + script, "/Section=Main",
+                       "/Log=" + FreshLog("badhex")}),
+            0u);
+}
