@@ -18,13 +18,6 @@ build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=R
 
 ctest --test-dir build/native --output-on-failure
 
-export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true  # a server left from an earlier run would refuse -p
-wineserver -p
-# Start the prefix (and its background services) here, with their output going nowhere:
-# services started from inside a test would keep CTest's output pipe open after the test ends.
-wineboot -i >/dev/null 2>&1 </dev/null
-trap 'wineserver -k 2>/dev/null || true' EXIT
-# Windows need a display: the usage box and, later, the progress window.
-xvfb-run -a ctest --test-dir build/win64 --output-on-failure
+# Windows need a display (the usage box, later the progress window): the Wine prefix and
+# every Windows test run inside one virtual X display.
+xvfb-run -a scripts/wine-tests.sh

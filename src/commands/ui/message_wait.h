@@ -11,5 +11,5 @@ DWORD WaitOnePumping(HANDLE handle, DWORD timeout);
 void SleepPumping(DWORD milliseconds);
 
 // Tests replace the tick counter to see the waits across its wrap; nullptr restores it.
-using TickSource = DWORD (*)();
+using TickSource = DWORD(WINAPI*)();
 void SetTickSource(TickSource source);
