@@ -100,3 +100,20 @@ TEST(HostLink, AValueThatDoesNotUnmarshalLeavesTheInterfaceOut) {
                        "/Log=" + FreshLog("badhex")}),
             0u);
 }
+
+// The example the README runs keeps working.
+TEST(HostLink, TheExampleUpdateRunsToItsEnd) {
+  std::string source = std::string("Z:") + KIVRUN_SOURCE_DIR + "/examples/update/update.kiv";
+  for (char& c : source) c = c == '/' ? '\\' : c;
+  std::string script = WriteScript("example.kiv", ReadText(source));
+  Record record = RunUnderHost({"--param", "engine=4.0.5.0", "--param", "console=C:\\Vorna\\console.exe"},
+                               {"/Script=" + script, "/Log=" + FreshLog("example")});
+  ASSERT_GE(record.size(), 3u);
+  EXPECT_EQ(record[record.size() - 2], "OnComplete(0x00000000, \"Engine 4.1.2.0 with DAT 4410 is installed\")");
+  EXPECT_EQ(record.back(), "exit 0");
+
+  // A current engine ends the update early, as a success, without closing the console.
+  record = RunUnderHost({"--param", "engine=4.1.2.0"}, {"/Script=" + script, "/Log=" + FreshLog("example")});
+  EXPECT_EQ(record, (Record{"OnProgress(1, 5, 0, \"Checking the installed engine 4.1.2.0\")",
+                            "OnComplete(0x00000000, \"\")", "exit 0"}));
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Kivrun.exe and the test host, and runs the example update
+# script under the test host (as an updating agent would start it). Prints the log, the
+# host's record of the calls it received and Kivrun's exit code.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win64 -j "$(nproc)" --target Kivrun kivrun_test_host >/dev/null
+
+export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+wineserver -k 2>/dev/null || true
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wineboot -i >/dev/null 2>&1 </dev/null
+
+# A folder without "-" or "/": those end a value on Kivrun's command line.
+example="$WINEPREFIX/drive_c/KivExample"
+mkdir -p "$example"
+cp examples/update/* "$example/"
+rm -f "$example/update.log" "$example/record.txt"
+
+wine build/win64/bin/kivrun_test_host.exe --out 'C:\KivExample\record.txt' \
+  --param engine=4.0.5.0 --param mode=normal --param 'console=C:\Program Files\Vorna\console.exe' \
+  -- '/Script=C:\KivExample\update.kiv' '/Log=C:\KivExample\update.log'
+
+echo "== Log (C:\\KivExample\\update.log)"
+cat "$example/update.log"
+echo "== Calls the host received"
+sed 's/\r$//' "$example/record.txt"
