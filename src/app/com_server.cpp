@@ -115,8 +115,8 @@ void ServerModuleInit(HINSTANCE instance, DWORD mainThreadId) {
 }
 
 void ServerModuleTerm() {
-  // Nothing to release for an empty class table beyond the revocation already done.
-  for (ClassObjectRow* row = g_classObjects; row->clsid != nullptr; ++row) row->cookie = 0;
+  // Whatever is still registered goes; with the empty table nothing is.
+  RevokeClassObjects();
 }
 
 HRESULT RegisterServer() {

@@ -127,3 +127,35 @@ TEST(Startup, AnEndedParentEndsKivrunAtOnceWithMinusOne) {
   std::string shortScript = WriteScript("short.kiv", "[Main]\r\nSET A=1\r\n");
   EXPECT_EQ(RunKivrun({"/Parent=999999", "/Script=" + shortScript, "/Section=Main", "/Log=" + log}), 0u);
 }
+
+TEST(Startup, AParentThatEndsDuringTheRunEndsKivrunAtOnceWithMinusOne) {
+  // The parent: a helper holding a file until it is told to let go.
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "kivtest-parent-ready");
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "kivtest-parent-release");
+  std::string helper = BinFolder() + "kivrun_hold_file.exe";
+  std::string line = "\"" + helper + "\" write " + WorkFolder() + "parent.lock kivtest-parent-ready kivtest-parent-release";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION parent = {};
+  ASSERT_TRUE(CreateProcessA(helper.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &parent));
+  ASSERT_EQ(WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+
+  std::string script = "[Main]\r\n";
+  for (int i = 0; i < 20000; ++i) script += "SET A=" + std::to_string(i) + "\r\n";
+  std::string path = WriteScript("parentrun.kiv", script);
+  std::string log = FreshLog("parentrun");
+  DWORD code = 0;
+  std::thread run([&] {
+    code = RunKivrun({"/Parent=" + std::to_string(parent.dwProcessId), "/Script=" + path, "/Section=Main", "/Log=" + log});
+  });
+  Sleep(300);
+  SetEvent(release);
+  run.join();
+  EXPECT_EQ(code, 0xFFFFFFFFu);
+  EXPECT_TRUE(Contains(ReadText(log), "Executing line"));  // it had started
+  EXPECT_FALSE(Contains(ReadText(log), "Script finished successfully!!"));
+  CloseHandle(parent.hThread);
+  CloseHandle(parent.hProcess);
+  CloseHandle(ready);
+  CloseHandle(release);
+}
