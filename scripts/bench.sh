@@ -11,10 +11,5 @@ build/bench/bin/kivrun_exec_bench
 
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win64 -j "$(nproc)" --target kivrun_startup_bench >/dev/null
-export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wineboot -i >/dev/null 2>&1 </dev/null
+source scripts/wine-prefix.sh
 wine build/win64/bin/kivrun_startup_bench.exe

@@ -9,12 +9,7 @@ scripts/setup.sh
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win64 -j "$(nproc)" --target Kivrun kivrun_test_host >/dev/null
 
-export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wineboot -i >/dev/null 2>&1 </dev/null
+source scripts/wine-prefix.sh
 
 # A folder without "-" or "/": those end a value on Kivrun's command line.
 example="$WINEPREFIX/drive_c/KivExample"

@@ -159,3 +159,12 @@ TEST(Startup, AParentThatEndsDuringTheRunEndsKivrunAtOnceWithMinusOne) {
   CloseHandle(ready);
   CloseHandle(release);
 }
+
+// The main thread's stack holds the deepest nesting allowed: a runaway recursion ends with
+// result 1 at the bound instead of crashing the process.
+TEST(Startup, ARunawayRecursionEndsWith1) {
+  std::string script = WriteScript("runaway.kiv", "[Main]\r\nCALL Again\r\n[Again]\r\nSET Depth=x\r\nCALL Again\r\n");
+  std::string log = FreshLog("runaway");
+  EXPECT_EQ(RunKivrun({"/Script=" + script, "/Section=Main", "/Log=" + log}), 1u);
+  EXPECT_TRUE(Contains(ReadText(log), "Section nesting deeper than 10000 at line 5\r\n"));
+}
