@@ -14,6 +14,8 @@ struct HeapUsage {
   size_t liveBlocks;
 };
 HeapUsage HeapBlockUsage();
+// Starts a new peak from what is live now (for measuring one piece of work).
+void HeapBlockResetPeak();
 
 // Test hook: after `successes` more allocations every allocation fails; -1 turns this off.
 void HeapBlockFailAfter(long successes);

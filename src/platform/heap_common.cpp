@@ -29,4 +29,6 @@ void NoteFree(size_t bytes) {
 
 HeapUsage HeapBlockUsage() { return g_usage; }
 
+void HeapBlockResetPeak() { g_usage.peakBytes = g_usage.liveBytes; }
+
 void HeapBlockFailAfter(long successes) { g_successesLeft = successes; }

@@ -148,7 +148,8 @@ TEST(Startup, AParentThatEndsDuringTheRunEndsKivrunAtOnceWithMinusOne) {
   std::thread run([&] {
     code = RunKivrun({"/Parent=" + std::to_string(parent.dwProcessId), "/Script=" + path, "/Section=Main", "/Log=" + log});
   });
-  Sleep(300);
+  // Let the parent go once the script is running.
+  for (int waited = 0; waited < 20000 && !Contains(ReadText(log), "Executing line"); waited += 20) Sleep(20);
   SetEvent(release);
   run.join();
   EXPECT_EQ(code, 0xFFFFFFFFu);

@@ -39,7 +39,7 @@ TEST(WaitPumping, ASignalledHandleEndsTheWaitAtOnceAndLeavesMessagesQueued) {
   DWORD start = GetTickCount();
   EXPECT_EQ(WaitPumping(2, handles, FALSE, 5000), WAIT_OBJECT_0 + 1);
   EXPECT_EQ(WaitOnePumping(handles[1], INFINITE), WAIT_OBJECT_0);
-  EXPECT_LT(GetTickCount() - start, 1000u);
+  EXPECT_LT(GetTickCount() - start, 3000u);
   EXPECT_TRUE(MessageWaiting(WM_USER + 2));
   CloseHandle(handles[0]);
   CloseHandle(handles[1]);
@@ -51,7 +51,7 @@ TEST(WaitPumping, AnUnsignalledHandleTimesOutAfterTheTime) {
   EXPECT_EQ(WaitOnePumping(never, 200), static_cast<DWORD>(WAIT_TIMEOUT));
   DWORD elapsed = GetTickCount() - start;
   EXPECT_GE(elapsed, 180u);
-  EXPECT_LT(elapsed, 2000u);
+  EXPECT_LT(elapsed, 5000u);
   CloseHandle(never);
 }
 
@@ -63,7 +63,7 @@ TEST(SleepPumping, LastsItsTimeAcrossTheTickCountersWrap) {
   DWORD elapsed = GetTickCount() - start;
   SetTickSource(nullptr);
   EXPECT_GE(elapsed, 380u);
-  EXPECT_LT(elapsed, 2000u);
+  EXPECT_LT(elapsed, 5000u);
 }
 
 TEST(SleepPumping, AQuitMessageIsTakenOffTheQueueAndTheSleepGoesOn) {
