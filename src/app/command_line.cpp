@@ -7,19 +7,6 @@
 
 namespace {
 
-bool SameIgnoringCase(const char* a, const char* b, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-    if (a[i] == '\0') return true;
-  }
-  return true;
-}
-
-bool WholeWordIgnoringCase(const char* rest, const char* word) {
-  size_t length = std::strlen(word);
-  return std::strlen(rest) == length && SameIgnoringCase(rest, word, length);
-}
-
 // A value ends before the first "/" or "-", or where its buffer is full; then it is trimmed.
 void CopyValue(const char* start, char* value, size_t size) {
   size_t length = 0;
@@ -64,17 +51,17 @@ void ScanOptions(const char* commandLine, NextCharFunction nextChar, const Optio
   for (const char* p = commandLine; *p != '\0'; p = nextChar(p)) {
     if (*p != '/' && *p != '-') continue;
     const char* rest = p + 1;
-    if (WholeWordIgnoringCase(rest, "UnregServer")) {
+    if (EqualIgnoringCase(rest, "UnregServer")) {
       options->action = StartupAction::kUnregServer;
       return;
     }
-    if (WholeWordIgnoringCase(rest, "RegServer")) {
+    if (EqualIgnoringCase(rest, "RegServer")) {
       options->action = StartupAction::kRegServer;
       return;
     }
     for (const OptionRow& row : kOptions) {
+      if (!StartsWithIgnoringCase(rest, row.name)) continue;
       size_t nameLength = std::strlen(row.name);
-      if (!SameIgnoringCase(rest, row.name, nameLength)) continue;
       char* value = reinterpret_cast<char*>(options) + row.offset;
       CopyValue(rest + nameLength, value, row.size);
       if (row.action != nullptr && actions.*(row.action) != nullptr) (actions.*(row.action))(value);

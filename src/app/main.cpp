@@ -9,7 +9,7 @@
 #include "app/com_server.h"
 #include "app/command_line.h"
 #include "app/host_link.h"
-#include "commands/ui/host_commands.h"
+#include "commands/command_families.h"
 #include "commands/ui/message_wait.h"
 #include "engine/executor.h"
 #include "engine/result_codes.h"
@@ -105,7 +105,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (char* slash = std::strrchr(exeFolder, '\\')) *slash = '\0';
 
   ServerModuleInit(instance, GetCurrentThreadId());
-  AddHandlerRows(HostCommandRows);
+  AddCommandFamilies();
 
   static StartupOptions options;  // some 11 KB: kept off the stack the script runs on
   ScanOptions(commandLine, NextChar, OptionActions{SetHostParams, WatchParentProcess}, &options);

@@ -41,3 +41,14 @@ int32_t TextToLong(const char* text) {
   if (negative) return static_cast<int32_t>(-value);
   return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
+
+bool StartsWithIgnoringCase(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (AsciiUpper(*text) != AsciiUpper(*prefix)) return false;
+  }
+  return true;
+}
+
+bool EqualIgnoringCase(const char* a, const char* b) {
+  return std::strlen(a) == std::strlen(b) && StartsWithIgnoringCase(a, b);
+}

@@ -23,3 +23,7 @@ inline char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<cha
 // What the C runtime's atol gives on Windows: leading white space, an optional sign and the
 // digits up to the first other character, held to the 32-bit range; no digits give 0.
 int32_t TextToLong(const char* text);
+
+// ASCII comparisons without regard to case.
+bool EqualIgnoringCase(const char* a, const char* b);
+bool StartsWithIgnoringCase(const char* text, const char* prefix);

@@ -1,0 +1,9 @@
+#include "commands/command_families.h"
+
+#include "commands/registry/registry_commands.h"
+#include "commands/ui/host_commands.h"
+
+void AddCommandFamilies() {
+  AddHandlerRows(HostCommandRows);
+  AddHandlerRows(RegistryCommandRows);
+}

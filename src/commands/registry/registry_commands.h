@@ -1,0 +1,23 @@
+// The registry commands: find, read, write, create and delete keys and values. Every key a
+// command opens is closed within the command; key paths and most names are used as written.
+#pragma once
+#include <windows.h>
+
+#include "engine/executor.h"
+
+int FindRegKeyCommand(ScriptContext* context, ScriptLine* line);
+int GetRegValueCommand(ScriptContext* context, ScriptLine* line);
+int SetRegValueCommand(ScriptContext* context, ScriptLine* line);
+int CreateRegKeyCommand(ScriptContext* context, ScriptLine* line);
+int DeleteRegValueCommand(ScriptContext* context, ScriptLine* line);
+int DeleteRegKeyCommand(ScriptContext* context, ScriptLine* line);
+int DeleteEmptyRegKeyCommand(ScriptContext* context, ScriptLine* line);
+int IsRegKeyEmptyCommand(ScriptContext* context, ScriptLine* line);
+int DeleteRegKeyRecursiveCommand(ScriptContext* context, ScriptLine* line);
+int FindRegValueCommand(ScriptContext* context, ScriptLine* line);
+
+// Deletes `name` under `parent` with all its subkeys and values, depth first. A value or
+// subkey that cannot be deleted keeps its key, and with it every ancestor.
+void DeleteRegKeyTree(HKEY parent, const char* name);
+
+extern const HandlerRow RegistryCommandRows[];
