@@ -1,9 +1,11 @@
 #include "commands/command_families.h"
 
 #include "commands/registry/registry_commands.h"
+#include "commands/system/system_commands.h"
 #include "commands/ui/host_commands.h"
 
 void AddCommandFamilies() {
   AddHandlerRows(HostCommandRows);
   AddHandlerRows(RegistryCommandRows);
+  AddHandlerRows(SystemCommandRows);
 }

@@ -12,7 +12,9 @@ enum ResultCode : int {
   kResultCannotOpenFile = 9,
   kResultReadFailed = 11,
   kResultCannotOpenRegistryKey = 14,
+  kResultCannotReadRegistry = 15,
   kResultCannotWriteRegistry = 16,
+  kResultInvalidRegistryValue = 17,
   kResultNoRegistryRoot = 20,
   kResultNoValueName = 21,
   kResultNoSubkey = 22,
@@ -20,7 +22,9 @@ enum ResultCode : int {
   kResultNoValueToSet = 25,
   kResultSymbolNotFound = 28,
   kResultInvalidReturn = 37,
+  kResultNoFileVersion = 40,
   kResultReturnIfFalse = 41,  // consumed by the section runner, never reported
+  kResultNoWindowsDir = 47,
   kResultBadSwitch = 51,
   kResultConditionalStop = 53,  // a false CONTINUEIF: the script ends as a success
 };

@@ -4,46 +4,24 @@
 
 #include <string>
 
-#include "commands/command_families.h"
-#include "engine/executor.h"
-#include "engine/loader.h"
+#include "command_test.h"
 #include "engine/result_codes.h"
-#include "engine/symbols.h"
-#include "test_support.h"
 
 namespace {
 
 const char kBase[] = "Software\\KivrunRegTest";
 const std::string kKey = "HKCU\\Software\\KivrunRegTest";
 
-class RegistryCommands : public ::testing::Test {
+class RegistryCommands : public CommandTest {
  protected:
   void SetUp() override {
-    static bool added = false;
-    if (!added) AddCommandFamilies();
-    added = true;
     RegDeleteTreeA(HKEY_CURRENT_USER, kBase);
     HKEY key = nullptr;
     RegCreateKeyA(HKEY_CURRENT_USER, kBase, &key);
     RegCloseKey(key);
   }
-  void TearDown() override {
-    ScriptClose(context_);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kBase);
-  }
+  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kBase); }
 
-  // Runs the lines as the start section; the variables stay readable until the next run.
-  int Run(const std::string& lines) {
-    ScriptClose(context_);
-    context_ = nullptr;
-    std::string path = WriteTempFile("registry.kiv", "[Main]\r\n" + lines);
-    int result = ScriptOpen(path.c_str(), "Main", "", &context_);
-    return result != kResultOk ? result : ScriptRun(context_, "Main");
-  }
-  std::string Var(const char* name) {
-    char value[600];
-    return SymbolGet(context_->symbols, name, value, sizeof(value)) == kResultOk ? value : "<undefined>";
-  }
   static void Put(const char* subkey, const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
     RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kBase) + subkey).c_str(), &key);
@@ -75,9 +53,6 @@ class RegistryCommands : public ::testing::Test {
     if (type == REG_DWORD) return "dword:" + std::to_string(*reinterpret_cast<DWORD*>(data));
     return "sz:" + std::string(reinterpret_cast<char*>(data));
   }
-
-  LogRecorder log_;
-  ScriptContext* context_ = nullptr;
 };
 
 }  // namespace

@@ -1,0 +1,267 @@
+#include "commands/system/system_commands.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "commands/ui/message_wait.h"
+#include "engine/arguments.h"
+#include "engine/keywords.h"
+#include "engine/report.h"
+#include "engine/result_codes.h"
+#include "engine/symbols.h"
+#include "engine/text.h"
+#include "log/log.h"
+#include "platform/win32_handles.h"
+#include "platform/windows_family.h"
+
+namespace {
+
+const char kKivrunVersion[] = "1.3";
+constexpr size_t kExtendPathChars = 4096;
+constexpr size_t kTimeStampChars = 15;
+
+// The variable named by the whole (trimmed) argument.
+void VariableName(const ScriptLine* line, char* name) {
+  CopyText(name, kPathChars, line->argumentText);
+  TrimText(name);
+}
+
+int StoreOrFail(ScriptContext* context, ScriptLine* line, const char* name, const char* value) {
+  int result = SymbolSet(context->symbols, name, value);
+  return result == kResultOk ? kResultOk : FailLine(context, line, result);
+}
+
+bool WindowsVersion(OSVERSIONINFOA* version) {
+  std::memset(version, 0, sizeof(*version));
+  version->dwOSVersionInfoSize = sizeof(*version);
+  return GetVersionExA(version) != FALSE;
+}
+
+// "%u.%u.%u.%u" of the file version, or "0" when the file has none (or is missing).
+void ReadFileVersion(const char* file, char* text, size_t size) {
+  CopyText(text, size, "0");
+  DWORD handle = 0;
+  DWORD bytes = GetFileVersionInfoSizeA(file, &handle);
+  if (bytes == 0) return;
+  void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
+  if (block == nullptr) return;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (GetFileVersionInfoA(file, handle, bytes, block) &&
+      VerQueryValueA(block, "\\", reinterpret_cast<void**>(&fixed), &length) && length != 0) {
+    std::snprintf(text, size, "%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                  HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+  }
+  HeapFree(GetProcessHeap(), 0, block);
+}
+
+struct ProductTypeRow {
+  const char* productType;
+  const char* osType;
+};
+const ProductTypeRow kProductTypes[] = {
+    {"LanmanNT", "WIN32_NTS"},
+    {"ServerNT", "WIN32_NTS"},
+    {"WinNT", "WIN32_NTW"},
+};
+
+const char* const kProcessorWords[] = {"PROCESSOR_INTEL", "PROCESSOR_MIPS", "PROCESSOR_ALPHA", "PROCESSOR_PPC"};
+
+}  // namespace
+
+const HandlerRow SystemCommandRows[] = {
+    {kOpSetWorkDir, SetWorkDirCommand},
+    {kOpGetFileVersion, GetFileVersionCommand},
+    {kOpGetOsType, GetOsTypeCommand},
+    {kOpGetOsVersion, GetOsVersionCommand},
+    {kOpGetWindowsDir, GetWindowsDirCommand},
+    {kOpStripFileName, StripFileNameCommand},
+    {kOpGetProcessorType, GetProcessorTypeCommand},
+    {kOpWaitForTime, WaitForTimeCommand},
+    {kOpExtendPath, ExtendPathCommand},
+    {kOpIsAdmin, IsAdminCommand},
+    {kOpGetKivrunVersion, GetKivrunVersionCommand},
+    {kOpGetTimeStamp, GetTimeStampCommand},
+    {kOpNone, nullptr},
+};
+
+int SetWorkDirCommand(ScriptContext* context, ScriptLine* line) {
+  TrimText(line->argumentText);
+  char folder[kPathChars];
+  int result = SubstituteVariables(context, line->argumentText, folder, sizeof(folder));
+  if (result != kResultOk) return FailLine(context, line, result);  // workDir stays
+  CopyText(context->workDir, sizeof(context->workDir), folder);
+  return kResultOk;
+}
+
+int GetFileVersionCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars], file[kPathChars];
+  if (SplitAssignment(line->argumentText, variable, sizeof(variable), file, sizeof(file)) != kResultOk) {
+    return FailLine(context, line, kResultNoFileVersion);
+  }
+  char substituted[kPathChars];
+  SubstituteVariables(context, file, substituted, sizeof(substituted));
+  // Quotes around a path with blanks are not part of the name.
+  char* out = substituted;
+  for (const char* in = substituted; *in != '\0'; ++in) {
+    if (*in != '"') *out++ = *in;
+  }
+  *out = '\0';
+
+  char version[64];
+  ReadFileVersion(substituted, version, sizeof(version));
+  return StoreOrFail(context, line, variable, version);
+}
+
+int GetOsTypeCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars];
+  VariableName(line, variable);
+  OSVERSIONINFOA version;
+  bool known = WindowsVersion(&version);
+
+  const char* osType = nullptr;
+  if (known && version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\ProductOptions", 0, KEY_READ,
+                      key.receive()) != ERROR_SUCCESS) {
+      return kResultCannotOpenRegistryKey;
+    }
+    char productType[kPathChars + 1] = "";
+    DWORD size = kPathChars;
+    if (RegQueryValueExA(key.get(), "ProductType", nullptr, nullptr, reinterpret_cast<BYTE*>(productType), &size) !=
+        ERROR_SUCCESS) {
+      // Unreadable: an empty text, as the command has always given; the code is only noted.
+      context->errorCode = kResultCannotReadRegistry;
+      return SymbolSet(context->symbols, variable, "");
+    }
+    for (const ProductTypeRow& row : kProductTypes) {
+      if (EqualIgnoringCase(productType, row.productType)) osType = row.osType;
+    }
+  } else if (known && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+    osType = "WIN32_9X";
+  }
+  if (osType == nullptr) return kResultInvalidRegistryValue;  // returned, not reported
+  return SymbolSet(context->symbols, variable, osType);
+}
+
+int GetOsVersionCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars];
+  VariableName(line, variable);
+  OSVERSIONINFOA version;
+  WindowsVersion(&version);
+  char text[32];
+  std::snprintf(text, sizeof(text), "%d.%02d", static_cast<int>(version.dwMajorVersion),
+                static_cast<int>(version.dwMinorVersion));
+  return SymbolSet(context->symbols, variable, text);
+}
+
+int GetWindowsDirCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars];
+  VariableName(line, variable);
+  char folder[kPathChars];
+  UINT length = GetWindowsDirectoryA(folder, sizeof(folder));
+  if (length == 0 || length >= sizeof(folder)) return FailLine(context, line, kResultNoWindowsDir);
+  return SymbolSet(context->symbols, variable, folder);
+}
+
+int StripFileNameCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars];
+  VariableName(line, variable);
+  char value[kPathChars];
+  int result = SymbolGet(context->symbols, variable, value, sizeof(value));
+  if (result != kResultOk) return FailLine(context, line, result);
+  // The last backslash that is a character of its own, not the trail byte of a double-byte one.
+  char* lastSlash = nullptr;
+  for (char* p = value; *p != '\0'; p = CharNextA(p)) {
+    if (*p == '\\') lastSlash = p;
+  }
+  if (lastSlash != nullptr) *lastSlash = '\0';
+  return StoreOrFail(context, line, variable, value);
+}
+
+int GetProcessorTypeCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars];
+  VariableName(line, variable);
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  WORD architecture = info.wProcessorArchitecture;
+  const char* word = architecture < sizeof(kProcessorWords) / sizeof(kProcessorWords[0])
+                         ? kProcessorWords[architecture]
+                         : "PROCESSOR_UNKNOWN";
+  return SymbolSet(context->symbols, variable, word);
+}
+
+int WaitForTimeCommand(ScriptContext* context, ScriptLine* line) {
+  char text[kPathChars];
+  VariableName(line, text);
+  // A bare variable name stands for its value; %%NAME%% is not substituted here.
+  char value[kPathChars];
+  if (SymbolGet(context->symbols, text, value, sizeof(value)) == kResultOk) CopyText(text, sizeof(text), value);
+  int32_t milliseconds = TextToLong(text);
+  if (milliseconds > 0) SleepPumping(static_cast<DWORD>(milliseconds));
+  return kResultOk;
+}
+
+int ExtendPathCommand(ScriptContext* context, ScriptLine* line) {
+  char folder[kExtendPathChars];
+  SubstituteVariables(context, line->argumentText, folder, sizeof(folder));
+  TrimText(folder);
+
+  // The whole of the current PATH is kept behind the new entry, however long it is: a PATH
+  // cut short would break every program started afterwards.
+  DWORD pathChars = GetEnvironmentVariableA("PATH", nullptr, 0);
+  size_t size = std::strlen(folder) + 1 + pathChars + 1;
+  char* value = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+  if (value == nullptr) return kResultOk;
+  std::snprintf(value, size, "%s;", folder);
+  if (pathChars > 0) {
+    size_t used = std::strlen(value);
+    GetEnvironmentVariableA("PATH", value + used, static_cast<DWORD>(size - used));
+  }
+  SetEnvironmentVariableA("PATH", value);
+  LogStatus("Path Is: %s", value);
+  HeapFree(GetProcessHeap(), 0, value);
+  return kResultOk;
+}
+
+int IsAdminCommand(ScriptContext* context, ScriptLine* line) {
+  if (line->argumentText[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+  bool admin = true;  // the 9x family has no rights to lack
+  if (IsNtFamily()) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    admin = manager != nullptr;
+    if (manager != nullptr) CloseServiceHandle(manager);
+  }
+  return StoreOrFail(context, line, line->argumentText, admin ? "TRUE" : "FALSE");
+}
+
+int GetKivrunVersionCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars];
+  VariableName(line, variable);
+  return StoreOrFail(context, line, variable, kKivrunVersion);
+}
+
+int GetTimeStampCommand(ScriptContext* context, ScriptLine* line) {
+  char text[kPathChars];
+  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  bool universal = false;
+  if (char* equals = std::strchr(text, '=')) {
+    *equals = '\0';
+    TrimText(equals + 1);
+    universal = EqualIgnoringCase(equals + 1, "GMT");
+  }
+  TrimText(text);
+
+  std::time_t now = std::time(nullptr);
+  const std::tm* parts = universal ? std::gmtime(&now) : std::localtime(&now);
+  char stamp[kTimeStampChars + 8] = "";
+  if (parts != nullptr) {
+    std::snprintf(stamp, sizeof(stamp), "%04d%02d%02d%02d%02d%02d", parts->tm_year + 1900, parts->tm_mon + 1,
+                  parts->tm_mday, parts->tm_hour, parts->tm_min, parts->tm_sec);
+  }
+  if (SymbolSet(context->symbols, text, stamp) != kResultOk) FailLine(context, line, kResultNoMemory);
+  return kResultOk;  // a failed store is reported, yet the line succeeds
+}

@@ -1,0 +1,28 @@
+#include "command_test.h"
+
+#include "commands/command_families.h"
+#include "engine/executor.h"
+#include "engine/loader.h"
+#include "engine/result_codes.h"
+#include "engine/symbols.h"
+
+CommandTest::CommandTest() {
+  static bool added = false;
+  if (!added) AddCommandFamilies();
+  added = true;
+}
+
+CommandTest::~CommandTest() { ScriptClose(context_); }
+
+int CommandTest::Run(const std::string& lines) {
+  ScriptClose(context_);
+  context_ = nullptr;
+  std::string path = WriteTempFile("command.kiv", "[Main]\r\n" + lines);
+  int result = ScriptOpen(path.c_str(), "Main", "", &context_);
+  return result != kResultOk ? result : ScriptRun(context_, "Main");
+}
+
+std::string CommandTest::Var(const char* name) {
+  char value[600];
+  return SymbolGet(context_->symbols, name, value, sizeof(value)) == kResultOk ? value : "<undefined>";
+}
