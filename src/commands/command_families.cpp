@@ -1,5 +1,6 @@
 #include "commands/command_families.h"
 
+#include "commands/files/file_list_commands.h"
 #include "commands/registry/registry_commands.h"
 #include "commands/system/system_commands.h"
 #include "commands/ui/host_commands.h"
@@ -8,4 +9,5 @@ void AddCommandFamilies() {
   AddHandlerRows(HostCommandRows);
   AddHandlerRows(RegistryCommandRows);
   AddHandlerRows(SystemCommandRows);
+  AddHandlerRows(FileListCommandRows);
 }

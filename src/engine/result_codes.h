@@ -10,7 +10,10 @@ enum ResultCode : int {
   kResultStartSectionNotFound = 7,
   kResultEmptyFile = 8,
   kResultCannotOpenFile = 9,
+  kResultCannotDeleteFile = 10,
   kResultReadFailed = 11,
+  kResultCannotWriteFile = 12,
+  kResultFileNotFound = 13,
   kResultCannotOpenRegistryKey = 14,
   kResultCannotReadRegistry = 15,
   kResultCannotWriteRegistry = 16,
@@ -21,6 +24,7 @@ enum ResultCode : int {
   kResultNowhereToPutValue = 23,
   kResultNoValueToSet = 25,
   kResultSymbolNotFound = 28,
+  kResultTargetInUse = 33,
   kResultInvalidReturn = 37,
   kResultNoFileVersion = 40,
   kResultReturnIfFalse = 41,  // consumed by the section runner, never reported

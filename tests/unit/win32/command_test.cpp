@@ -14,11 +14,15 @@ CommandTest::CommandTest() {
 
 CommandTest::~CommandTest() { ScriptClose(context_); }
 
-int CommandTest::Run(const std::string& lines) {
+int CommandTest::Run(const std::string& lines, const std::string& scriptDir) {
+  return RunScript("[Main]\r\n" + lines, scriptDir);
+}
+
+int CommandTest::RunScript(const std::string& script, const std::string& scriptDir) {
   ScriptClose(context_);
   context_ = nullptr;
-  std::string path = WriteTempFile("command.kiv", "[Main]\r\n" + lines);
-  int result = ScriptOpen(path.c_str(), "Main", "", &context_);
+  std::string path = WriteTempFile("command.kiv", script);
+  int result = ScriptOpen(path.c_str(), "Main", scriptDir.c_str(), &context_);
   return result != kResultOk ? result : ScriptRun(context_, "Main");
 }
 

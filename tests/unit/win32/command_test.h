@@ -14,7 +14,9 @@ class CommandTest : public ::testing::Test {
   ~CommandTest() override;
 
   // Runs `lines` under a [Main] header; the variables stay readable until the next run.
-  int Run(const std::string& lines);
+  int Run(const std::string& lines, const std::string& scriptDir = "");
+  // A whole script (sections and all) whose start section is Main.
+  int RunScript(const std::string& script, const std::string& scriptDir = "");
   std::string Var(const char* name);  // "<undefined>" when it is not set
   ScriptContext* context() { return context_; }
 

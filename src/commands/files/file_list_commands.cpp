@@ -1,0 +1,161 @@
+#include "commands/files/file_list_commands.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "engine/keywords.h"
+#include "engine/loader.h"
+#include "engine/report.h"
+#include "engine/result_codes.h"
+#include "engine/text.h"
+#include "log/log.h"
+#include "platform/delete_on_reboot.h"
+#include "platform/path_helpers.h"
+#include "platform/process_tool.h"
+#include "platform/win32_handles.h"
+
+namespace {
+
+constexpr int kCopyAttempts = 5;
+constexpr DWORD kCopyRetryMilliseconds = 1000;
+
+bool IsListEntry(const ScriptLine* line) { return line->opcode == kOpFileCio || line->opcode == kOpFileCow; }
+
+// source[,destination], both trimmed; without a comma the destination is the source name.
+void SplitEntry(const ScriptLine* line, char* source, char* destination) {
+  char entry[kArgumentCopyChars];
+  CopyText(entry, sizeof(entry), line->argumentText);
+  TrimText(entry);
+  char* comma = std::strchr(entry, ',');
+  if (comma != nullptr) *comma = '\0';
+  CopyText(source, kPathChars, entry);
+  TrimText(source);
+  CopyText(destination, kPathChars, comma != nullptr ? comma + 1 : source);
+  TrimText(destination);
+}
+
+// The running section becomes the list while its lines run, and is given back after.
+class CurrentSectionSwap {
+ public:
+  CurrentSectionSwap(ScriptContext* context, ScriptSection* list) : context_(context), saved_(context->currentSection) {
+    list->stopFlag = 0;
+    context->currentSection = list;
+  }
+  ~CurrentSectionSwap() { context_->currentSection = saved_; }
+
+ private:
+  ScriptContext* context_;
+  ScriptSection* saved_;
+};
+
+bool LastWriteTime(const char* path, FILETIME* time) {
+  KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (file.get() == nullptr || !GetFileInformationByHandle(file.get(), &information)) return false;
+  *time = information.ftLastWriteTime;
+  return true;
+}
+
+// Copies one list entry; reports and stops the list for FILECIO, only logs for FILECOW.
+int CopyEntry(ScriptContext* context, ScriptLine* line) {
+  char sourceName[kPathChars], destinationName[kPathChars];
+  SplitEntry(line, sourceName, destinationName);
+  char source[kPathChars];
+  int result = ResolveSourceFile(context, sourceName, source);
+  if (result != kResultOk) return FailLine(context, line, result);
+
+  char destination[kPathChars];
+  CopyText(destination, sizeof(destination), context->workDir);
+  MakeFolderChain(destination);
+  JoinPath(destination, sizeof(destination), destinationName);
+
+  const bool copyOver = line->opcode == kOpFileCow;
+  LogStatus(copyOver ? "FILECOW: %s %s" : "FILECIO: %s %s", source, destination);
+  result = CopyListFile(destination, source, copyOver);
+  if (result == kResultOk) return kResultOk;
+  ReportModuleUsers(destination, !copyOver);
+  if (copyOver) return kResultOk;  // a failed FILECOW is logged and passed over
+  return FailLine(context, line, result);
+}
+
+}  // namespace
+
+const HandlerRow FileListCommandRows[] = {
+    {kOpCopyFiles, CopyFilesCommand},
+    {kOpDelFiles, DelFilesCommand},
+    {kOpNone, nullptr},
+};
+
+int ResolveSourceFile(const ScriptContext* context, const char* name, char* path) {
+  CopyText(path, kPathChars, context->scriptDir);
+  JoinPath(path, kPathChars, name);
+  return FileExists(path) ? kResultOk : kResultFileNotFound;
+}
+
+int CopyListFile(const char* destination, const char* source, bool copyOver) {
+  SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);  // a read-only target is overwritten
+  KernelHandle sourceFile(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (sourceFile.get() == nullptr) return kResultCannotOpenFile;
+  BY_HANDLE_FILE_INFORMATION sourceInformation;
+  if (!copyOver && GetFileInformationByHandle(sourceFile.get(), &sourceInformation)) {
+    FILETIME destinationTime;
+    if (LastWriteTime(destination, &destinationTime) &&
+        CompareFileTime(&destinationTime, &sourceInformation.ftLastWriteTime) > 0) {
+      return kResultOk;  // the installed file is newer
+    }
+  }
+  sourceFile.Close();
+
+  // A plain sleep between attempts: nothing is dispatched while a copy waits.
+  for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
+    if (CopyFileA(source, destination, FALSE)) return kResultOk;
+    Sleep(kCopyRetryMilliseconds);
+  }
+  return kResultTargetInUse;
+}
+
+int CopyFilesCommand(ScriptContext* context, ScriptLine* line) {
+  int result = kResultOk;
+  ScriptSection* list = FindSection(context->sections, line->argumentText);
+  if (list == nullptr) {
+    result = kResultSectionNotFound;
+  } else {
+    CurrentSectionSwap swap(context, list);
+    for (RecordLinks* links = list->lines->first; links != nullptr && result == kResultOk && list->stopFlag != 1;
+         links = links->next) {
+      ScriptLine* entry = RecordFromLinks<ScriptLine>(links);
+      result = IsListEntry(entry) ? CopyEntry(context, entry) : ExecuteLine(context, entry);
+    }
+  }
+  if (result == kResultSectionNotFound) return FailLine(context, line, result);
+  return result;
+}
+
+int DelFilesCommand(ScriptContext* context, ScriptLine* line) {
+  ScriptSection* list = FindSection(context->sections, line->argumentText);
+  if (list == nullptr) return FailLine(context, line, kResultSectionNotFound);
+
+  int result = kResultOk;
+  {
+    CurrentSectionSwap swap(context, list);
+    for (RecordLinks* links = list->lines->first; links != nullptr && result == kResultOk; links = links->next) {
+      ScriptLine* entry = RecordFromLinks<ScriptLine>(links);
+      if (!IsListEntry(entry)) {
+        result = ExecuteLine(context, entry);
+        continue;
+      }
+      char sourceName[kPathChars], destinationName[kPathChars], path[kPathChars];
+      SplitEntry(entry, sourceName, destinationName);
+      CopyText(path, sizeof(path), context->workDir);
+      JoinPath(path, sizeof(path), destinationName);
+      SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+      // What is in use now goes at the next restart; a missing file is passed over.
+      if (!DeleteFileA(path) && FileExists(path)) DeleteOnReboot(path);
+    }
+  }
+  if (result != kResultOk && context->currentSection != nullptr) context->currentSection->stopFlag = 1;
+  return result;
+}

@@ -1,0 +1,171 @@
+// COPYFILES and DELFILES with their FILECIO and FILECOW lists, on real files.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "command_test.h"
+#include "engine/result_codes.h"
+#include "win32/helper_process.h"
+
+namespace {
+
+const std::string kPackage = "C:\\kivtest\\package";
+const std::string kTarget = "C:\\kivtest\\installed\\engine";
+
+void Write(const std::string& path, const std::string& text) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string Read(const std::string& path) { return ReadWholeFile(path); }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Sets a file's last-write time `secondsFromNow` away from now.
+void Touch(const std::string& path, int secondsFromNow) {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  FILETIME time;
+  SystemTimeToFileTime(&now, &time);
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  value.QuadPart += static_cast<long long>(secondsFromNow) * 10000000LL;
+  time.dwLowDateTime = value.LowPart;
+  time.dwHighDateTime = value.HighPart;
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
+}
+
+void RemoveTree(const std::string& folder) {
+  std::string from = folder + std::string(1, '\0');
+  SHFILEOPSTRUCTA operation = {};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NO_UI;
+  SHFileOperationA(&operation);
+}
+
+class FileLists : public CommandTest {
+ protected:
+  void SetUp() override {
+    RemoveTree("C:\\kivtest\\installed");
+    RemoveTree(kPackage);
+    CreateDirectoryA("C:\\kivtest", nullptr);
+    CreateDirectoryA(kPackage.c_str(), nullptr);
+    Write(kPackage + "\\app.exe", "new app");
+    Write(kPackage + "\\new.dll", "new dll");
+  }
+  void TearDown() override {
+    RemoveTree("C:\\kivtest\\installed");
+    RemoveTree(kPackage);
+  }
+  int Install(const std::string& entries) {
+    return RunScript("[Main]\r\nSETWORKDIR " + kTarget + "\r\nCOPYFILES Files\r\n[Files]\r\n" + entries, kPackage);
+  }
+};
+
+}  // namespace
+
+TEST_F(FileLists, CopyFilesCopiesFromTheScriptFolderIntoANewWorkingFolder) {
+  EXPECT_EQ(Install("FILECIO app.exe\r\nFILECIO new.dll , old.dll\r\n"), kResultOk);
+  EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");
+  EXPECT_EQ(Read(kTarget + "\\old.dll"), "new dll");
+  EXPECT_FALSE(Exists(kTarget + "\\new.dll"));
+  EXPECT_TRUE(log_.Contains("FILECIO: " + kPackage + "\\app.exe " + kTarget + "\\app.exe\r\n"));
+  EXPECT_FALSE(log_.Contains("Executing line 6"));  // entries log only their own line
+}
+
+TEST_F(FileLists, FileCioLeavesANewerFileAndFileCowDoesNot) {
+  CreateDirectoryA("C:\\kivtest\\installed", nullptr);
+  CreateDirectoryA(kTarget.c_str(), nullptr);
+  Write(kTarget + "\\app.exe", "installed newer");
+  Touch(kTarget + "\\app.exe", 3600);
+  EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
+  EXPECT_EQ(Read(kTarget + "\\app.exe"), "installed newer");
+  EXPECT_EQ(Install("FILECOW app.exe\r\n"), kResultOk);
+  EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");
+
+  // An older or equally old file is replaced; so is a read-only one.
+  Write(kTarget + "\\app.exe", "installed older");
+  Touch(kTarget + "\\app.exe", -3600);
+  SetFileAttributesA((kTarget + "\\app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
+  EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");
+}
+
+TEST_F(FileLists, AMissingSourceEndsTheListWith13EvenUnderFileCow) {
+  EXPECT_EQ(Install("FILECOW missing.dll\r\nFILECIO app.exe\r\n"), kResultFileNotFound);
+  EXPECT_TRUE(log_.Contains("Error: The requested file does not exist.\n>>Line 5: FILECOW missing.dll\r\n"));
+  EXPECT_FALSE(Exists(kTarget + "\\app.exe"));
+}
+
+TEST_F(FileLists, EntriesAreUsedAsWrittenAndOtherLinesRunAsUsual) {
+  Write(kPackage + "\\%%X%%", "literal");
+  EXPECT_EQ(Install("SET X=app.exe\r\nFILECIO %%X%%\r\nRETURN now\r\nGOTOIF 1=1,Side\r\nFILECIO app.exe\r\n"
+                    "[Side]\r\nSET SideRan=1\r\n"),
+            kResultOk);
+  EXPECT_EQ(Read(kTarget + "\\%%X%%"), "literal");
+  EXPECT_EQ(Var("SideRan"), "1");
+  EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");  // the list went on after GOTOIF
+}
+
+TEST_F(FileLists, AMissingListSectionGives4ForTheCallingLine) {
+  EXPECT_EQ(RunScript("[Main]\r\nCOPYFILES files\r\n[Files]\r\n"), kResultSectionNotFound);
+  EXPECT_TRUE(log_.Contains("Error: Unable to find the specified section.\n>>Line 2: COPYFILES files\r\n"));
+  EXPECT_EQ(RunScript("[Main]\r\nDELFILES Nothing\r\n"), kResultSectionNotFound);
+  EXPECT_TRUE(log_.Contains(">>Line 2: DELFILES Nothing\r\n"));
+}
+
+TEST_F(FileLists, ALockedTargetIsTriedFiveTimesThenFileCioReports33AndFileCowGoesOn) {
+  CreateDirectoryA("C:\\kivtest\\installed", nullptr);
+  CreateDirectoryA(kTarget.c_str(), nullptr);
+  Write(kTarget + "\\app.exe", "old");
+  Touch(kTarget + "\\app.exe", -3600);
+  {
+    FileHolder holder("write", kTarget + "\\app.exe");
+    ASSERT_TRUE(holder.Holding());
+    DWORD start = GetTickCount();
+    EXPECT_EQ(Install("FILECIO app.exe\r\nFILECIO new.dll\r\n"), kResultTargetInUse);
+    EXPECT_GE(GetTickCount() - start, 4500u);
+    EXPECT_TRUE(log_.Contains("Error: Target file is in use.\n>>Line 5: FILECIO app.exe\r\n"));
+    EXPECT_FALSE(Exists(kTarget + "\\new.dll"));
+
+    EXPECT_EQ(Install("FILECOW app.exe\r\nFILECIO new.dll\r\n"), kResultOk);
+    EXPECT_TRUE(Exists(kTarget + "\\new.dll"));
+  }
+  EXPECT_EQ(Read(kTarget + "\\app.exe"), "old");
+}
+
+TEST_F(FileLists, DelFilesDeletesDestinationsAndSchedulesWhatIsInUse) {
+  EXPECT_EQ(Install("FILECIO app.exe\r\nFILECIO new.dll,old.dll\r\n"), kResultOk);
+  EXPECT_EQ(RunScript("[Main]\r\nSETWORKDIR " + kTarget + "\r\nDELFILES Files\r\n[Files]\r\nFILECIO app.exe\r\n"
+                      "FILECIO new.dll,old.dll\r\nFILECIO never.there\r\n"),
+            kResultOk);
+  EXPECT_FALSE(Exists(kTarget + "\\app.exe"));
+  EXPECT_FALSE(Exists(kTarget + "\\old.dll"));
+
+  // A file in use stays, and is scheduled for the next restart.
+  EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
+  HANDLE inUse = CreateFileA((kTarget + "\\app.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+  EXPECT_EQ(RunScript("[Main]\r\nSETWORKDIR " + kTarget + "\r\nDELFILES Files\r\n[Files]\r\nFILECIO app.exe\r\n"),
+            kResultOk);
+  EXPECT_TRUE(Exists(kTarget + "\\app.exe"));
+  char pending[16384] = {};
+  DWORD size = sizeof(pending);
+  RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+               "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+  EXPECT_NE(std::string(pending, size).find(kTarget + "\\app.exe"), std::string::npos);
+  CloseHandle(inUse);
+  HKEY key = nullptr;
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, &key);
+  RegDeleteValueA(key, "PendingFileRenameOperations");
+  RegCloseKey(key);
+}
