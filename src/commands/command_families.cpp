@@ -1,5 +1,6 @@
 #include "commands/command_families.h"
 
+#include "commands/files/file_commands.h"
 #include "commands/files/file_list_commands.h"
 #include "commands/registry/registry_commands.h"
 #include "commands/system/system_commands.h"
@@ -10,4 +11,5 @@ void AddCommandFamilies() {
   AddHandlerRows(RegistryCommandRows);
   AddHandlerRows(SystemCommandRows);
   AddHandlerRows(FileListCommandRows);
+  AddHandlerRows(FileCommandRows);
 }

@@ -1,0 +1,274 @@
+#include "commands/files/file_commands.h"
+
+#include <windows.h>
+#include <direct.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <ctime>
+
+#include "commands/ui/message_wait.h"
+#include "engine/arguments.h"
+#include "engine/keywords.h"
+#include "engine/report.h"
+#include "engine/result_codes.h"
+#include "engine/symbols.h"
+#include "engine/text.h"
+#include "platform/delete_on_reboot.h"
+#include "platform/path_helpers.h"
+#include "platform/process_tool.h"
+#include "platform/win32_handles.h"
+
+namespace {
+
+constexpr size_t kMaxReferenceFiles = 64;
+constexpr DWORD kUnlockStepMilliseconds = 1000;
+const char kAutoexecPath[] = "C:\\AutoExec.Bat";
+const char kScannerCall[] = "SCAN.EXE ";
+
+ReferenceFile g_references[kMaxReferenceFiles];
+size_t g_referenceCount = 0;
+int g_canAllFilesFlag = 1;  // kept from one CANALLFILESBECOPIED to the next
+
+const char* TrueOrFalse(bool yes) { return yes ? "TRUE" : "FALSE"; }
+
+// Substitutes the whole argument of a folder command: 0, or 28 (reported); 51 (returned)
+// for a path shorter than four characters that is no drive (C:) or root (C:\).
+int FolderArgument(ScriptContext* context, ScriptLine* line, char* path) {
+  int result = SubstituteVariables(context, line->argumentText, path, kPathChars);
+  if (result != kResultOk) return FailLine(context, line, result);
+  if (std::strlen(path) < 4 && path[1] != ':' && path[2] != '\\') return kResultBadSwitch;
+  return kResultOk;
+}
+
+// Deletes one file now, or at the next restart when it is in use.
+void DeleteFileOrSchedule(const char* path) {
+  if (!DeleteFileA(path) && FileExists(path)) DeleteOnReboot(path);
+}
+
+// The six time bytes of a file's last modification, in local time.
+bool ModificationTime(const char* path, ReferenceFile* time) {
+  struct _stat status;
+  if (_stat(path, &status) != 0) return false;
+  time_t modified = status.st_mtime;
+  const std::tm* local = std::localtime(&modified);
+  if (local == nullptr) return false;
+  time->hour = static_cast<unsigned char>(local->tm_hour);
+  time->minute = static_cast<unsigned char>(local->tm_min);
+  time->second = static_cast<unsigned char>(local->tm_sec);
+  time->year = static_cast<unsigned char>(local->tm_year & 0xFF);
+  time->month = static_cast<unsigned char>(local->tm_mon + 1);
+  time->day = static_cast<unsigned char>(local->tm_mday);
+  return true;
+}
+
+const ReferenceFile* FindReference(const char* name) {
+  for (size_t i = 0; i < g_referenceCount; ++i) {
+    if (EqualIgnoringCase(g_references[i].name, name)) return &g_references[i];
+  }
+  return nullptr;
+}
+
+// Year, month, day, hour, minute, second: the first difference decides.
+bool EarlierThan(const ReferenceFile& file, const ReferenceFile& reference) {
+  const unsigned char a[] = {file.year, file.month, file.day, file.hour, file.minute, file.second};
+  const unsigned char b[] = {reference.year, reference.month, reference.day,
+                             reference.hour, reference.minute, reference.second};
+  for (size_t i = 0; i < sizeof(a); ++i) {
+    if (a[i] != b[i]) return a[i] < b[i];
+  }
+  return false;
+}
+
+}  // namespace
+
+const HandlerRow FileCommandRows[] = {
+    {kOpCopyOneFile, CopyOneFileCommand},
+    {kOpDeleteOneFile, DeleteOneFileCommand},
+    {kOpCreateDir, CreateDirCommand},
+    {kOpRemoveDir, RemoveDirCommand},
+    {kOpRemoveDirRecursive, RemoveDirRecursiveCommand},
+    {kOpFileExists, FileExistsCommand},
+    {kOpIsCurrentFileOlder, IsCurrentFileOlderCommand},
+    {kOpIsFileLocked, IsFileLockedCommand},
+    {kOpWaitTillUnlocked, WaitTillUnlockedCommand},
+    {kOpCanAllFilesBeCopied, CanAllFilesBeCopiedCommand},
+    {kOpRemoveScanExeFromAutoexec, RemoveScanExeFromAutoexecCommand},
+    {kOpNone, nullptr},
+};
+
+bool AddReferenceFile(const ReferenceFile& record) {
+  if (g_referenceCount == kMaxReferenceFiles) return false;
+  g_references[g_referenceCount++] = record;
+  return true;
+}
+
+void ClearReferenceFiles() { g_referenceCount = 0; }
+
+int CopyOneFileCommand(ScriptContext* context, ScriptLine* line) {
+  char text[kPathChars];
+  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  char* comma = std::strchr(text, ',');
+  if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
+  *comma = '\0';
+  char* destination = comma + 1;
+  TrimText(text);
+  TrimText(destination);
+  if (CopyFileA(text, destination, FALSE)) return kResultOk;
+  ReportModuleUsers(destination, true);
+  return FailLine(context, line, kResultTargetInUse);
+}
+
+int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line) {
+  char path[kPathChars];
+  SubstituteVariables(context, line->argumentText, path, sizeof(path));
+  TrimText(path);
+  if (path[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileOrSchedule(path);
+  return kResultOk;
+}
+
+int CreateDirCommand(ScriptContext* context, ScriptLine* line) {
+  char path[kPathChars];
+  int result = FolderArgument(context, line, path);
+  if (result == kResultOk) MakeFolderChain(path);
+  return result;
+}
+
+int RemoveDirCommand(ScriptContext* context, ScriptLine* line) {
+  char path[kPathChars];
+  int result = FolderArgument(context, line, path);
+  if (result == kResultOk) _rmdir(path);  // only an empty folder goes
+  return result;
+}
+
+int RemoveDirRecursiveCommand(ScriptContext* context, ScriptLine* line) {
+  char path[kPathChars];
+  int result = FolderArgument(context, line, path);
+  if (result == kResultOk) DeleteTree(path);
+  return result;
+}
+
+void DeleteTree(const char* folder) {
+  char pattern[kPathChars];
+  CopyText(pattern, sizeof(pattern), folder);
+  JoinPath(pattern, sizeof(pattern), "*.*");
+  struct _finddata_t entry;
+  intptr_t search = _findfirst(pattern, &entry);
+  if (search != -1) {
+    do {
+      if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) continue;
+      char path[kPathChars];
+      CopyText(path, sizeof(path), folder);
+      if (!JoinPath(path, sizeof(path), entry.name)) continue;  // too long to name
+      if (entry.attrib & _A_SUBDIR) {
+        DeleteTree(path);
+      } else {
+        DeleteFileOrSchedule(path);  // a read-only file is scheduled, not forced
+      }
+    } while (_findnext(search, &entry) == 0);
+    _findclose(search);
+  }
+  if (_rmdir(folder) != 0 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) DeleteOnReboot(folder);
+}
+
+int FileExistsCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars], path[kPathChars];
+  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), path, sizeof(path));
+  if (result != kResultOk) return result;  // returned, not reported
+  char substituted[kPathChars];
+  SubstituteVariables(context, path, substituted, sizeof(substituted));
+  return SymbolSet(context->symbols, variable, TrueOrFalse(FileExists(substituted)));
+}
+
+int IsCurrentFileOlderCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars], name[kPathChars];
+  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name));
+  if (result != kResultOk) return result;
+  char path[kPathChars];
+  CopyText(path, sizeof(path), context->workDir);
+  JoinPath(path, sizeof(path), name);
+  if (!FileExists(path)) return SymbolSet(context->symbols, variable, "TRUE");
+
+  ReferenceFile current;
+  const ReferenceFile* reference = FindReference(name);
+  if (reference == nullptr || !ModificationTime(path, &current)) return kResultFileNotFound;  // unreported
+  return SymbolSet(context->symbols, variable, TrueOrFalse(EarlierThan(current, *reference)));
+}
+
+int IsFileLockedCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars], path[kPathChars];
+  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), path, sizeof(path));
+  if (result != kResultOk) return FailLine(context, line, result);
+  return SymbolSet(context->symbols, variable, TrueOrFalse(!CanWrite(path)));
+}
+
+int WaitTillUnlockedCommand(ScriptContext*, ScriptLine* line) {
+  char path[kPathChars] = "", time[kPathChars] = "";
+  const char* next = NextField(line->argumentText, path, sizeof(path), ',');
+  if (next != nullptr) NextField(next, time, sizeof(time), ',');
+  const int32_t total = TextToLong(time);
+  if (path[0] == '\0' || CanWrite(path) || total == 0) return kResultOk;
+
+  int32_t waited = 0;
+  do {
+    int32_t step = total - waited;
+    if (step > 999) step = kUnlockStepMilliseconds;
+    if (step > 0) SleepPumping(static_cast<DWORD>(step));
+    waited += step > 0 ? step : 1;
+  } while (!CanWrite(path) && waited < total);
+  return kResultOk;  // unlocked or timed out: the script does not learn which
+}
+
+int CanAllFilesBeCopiedCommand(ScriptContext* context, ScriptLine* line) {
+  const char* equals = std::strchr(line->argumentText, '=');
+  if (equals == nullptr || equals - line->argumentText > static_cast<ptrdiff_t>(kPathChars)) return kResultOk;
+  char variable[kPathChars + 1];
+  CopyText(variable, sizeof(variable), line->argumentText, static_cast<size_t>(equals - line->argumentText));
+  TrimText(variable);
+
+  const char* position = equals + 1;
+  char path[kPathChars];
+  while ((position = NextField(position, path, sizeof(path), ',')) != nullptr && path[0] != '\0') {
+    g_canAllFilesFlag = CanWrite(path) ? 1 : 0;
+    if (g_canAllFilesFlag == 0) break;
+  }
+  return SymbolSet(context->symbols, variable, TrueOrFalse(g_canAllFilesFlag == 1));
+}
+
+int RemoveScanExeFromAutoexecCommand(ScriptContext*, ScriptLine*) {
+  KernelHandle file(CreateFileA(kAutoexecPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == nullptr) return kResultOk;
+  DWORD size = SetFilePointer(file.get(), 0, nullptr, FILE_END);
+  SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+  if (size == INVALID_SET_FILE_POINTER) return kResultOk;
+  char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
+  if (text == nullptr) return kResultOk;
+  DWORD got = 0;
+  if (!ReadFile(file.get(), text, size, &got, nullptr) || got < size) {
+    HeapFree(GetProcessHeap(), 0, text);
+    return kResultOk;
+  }
+
+  // The scanner's line and the line after it go; the rest of the text moves up.
+  char* match = std::strstr(text, kScannerCall);
+  if (match != nullptr) {
+    char* start = match;
+    while (start > text && start[-1] != '\n') --start;
+    char* end = std::strchr(match, '\n');
+    if (end != nullptr) end = std::strchr(end + 1, '\n');
+    end = end != nullptr ? end + 1 : text + size;
+    std::memmove(start, end, static_cast<size_t>(text + size - end) + 1);
+    size -= static_cast<DWORD>(end - start);
+  }
+  SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+  DWORD written = 0;
+  if (WriteFile(file.get(), text, size, &written, nullptr) && SetFilePointer(file.get(), static_cast<LONG>(size), nullptr, FILE_BEGIN) == size) {
+    SetEndOfFile(file.get());
+  }
+  HeapFree(GetProcessHeap(), 0, text);
+  return kResultOk;
+}

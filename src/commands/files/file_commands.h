@@ -1,0 +1,32 @@
+// Single files, folders and file tests: COPYONEFILE, DELETEONEFILE, CREATEDIR, REMOVEDIR,
+// REMOVEDIRRECURSIVE, FILEEXISTS, ISCURRENTFILEOLDER, ISFILELOCKED, WAITTILLUNLOCKED,
+// CANALLFILESBECOPIED and REMOVESCANEXEFROMAUTOEXEC.
+#pragma once
+#include "engine/executor.h"
+
+int CopyOneFileCommand(ScriptContext* context, ScriptLine* line);
+int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line);
+int CreateDirCommand(ScriptContext* context, ScriptLine* line);
+int RemoveDirCommand(ScriptContext* context, ScriptLine* line);
+int RemoveDirRecursiveCommand(ScriptContext* context, ScriptLine* line);
+int FileExistsCommand(ScriptContext* context, ScriptLine* line);
+int IsCurrentFileOlderCommand(ScriptContext* context, ScriptLine* line);
+int IsFileLockedCommand(ScriptContext* context, ScriptLine* line);
+int WaitTillUnlockedCommand(ScriptContext* context, ScriptLine* line);
+int CanAllFilesBeCopiedCommand(ScriptContext* context, ScriptLine* line);
+int RemoveScanExeFromAutoexecCommand(ScriptContext* context, ScriptLine* line);
+
+// Deletes a folder tree depth first; what cannot be deleted now goes at the next restart,
+// files before their folder.
+void DeleteTree(const char* folder);
+
+// The reference times ISCURRENTFILEOLDER compares installed files with. Nothing in the
+// program fills the list; AddReferenceFile is how a record would enter it.
+struct ReferenceFile {
+  char name[260];
+  unsigned char hour, minute, second, year, month, day;  // year: since 1900, low 8 bits
+};
+bool AddReferenceFile(const ReferenceFile& record);
+void ClearReferenceFiles();
+
+extern const HandlerRow FileCommandRows[];

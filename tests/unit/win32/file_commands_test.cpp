@@ -1,0 +1,218 @@
+// Single files, folders and file tests, on real files.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+#include "command_test.h"
+#include "commands/files/file_commands.h"
+#include "engine/result_codes.h"
+#include "win32/helper_process.h"
+
+namespace {
+
+const std::string kRoot = "C:\\kivtest\\files";
+
+void Write(const std::string& path, const std::string& text) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Pending() {
+  char data[16384] = {};
+  DWORD size = sizeof(data);
+  RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+               "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data, &size);
+  return std::string(data, size);
+}
+
+void ForgetPending() {
+  HKEY key = nullptr;
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, &key);
+  RegDeleteValueA(key, "PendingFileRenameOperations");
+  RegCloseKey(key);
+}
+
+class FileCommands : public CommandTest {
+ protected:
+  void SetUp() override {
+    CreateDirectoryA("C:\\kivtest", nullptr);
+    DeleteTree(kRoot.c_str());
+    ForgetPending();
+    CreateDirectoryA(kRoot.c_str(), nullptr);
+  }
+  void TearDown() override {
+    DeleteTree(kRoot.c_str());
+    ForgetPending();
+    ClearReferenceFiles();
+  }
+};
+
+}  // namespace
+
+TEST_F(FileCommands, CreateDirMakesTheWholeChainAndRefusesShortNames) {
+  EXPECT_EQ(Run("SET R=" + kRoot + "\r\nCREATEDIR %%R%%\\A\\B\\C\r\n"), kResultOk);
+  EXPECT_TRUE(Exists(kRoot + "\\A\\B\\C"));
+  EXPECT_EQ(Run("CREATEDIR ab\r\n"), kResultBadSwitch);
+  EXPECT_FALSE(log_.Contains("Error:"));
+  EXPECT_EQ(Run("CREATEDIR %%Undefined%%\\x\r\n"), kResultSymbolNotFound);
+  EXPECT_TRUE(log_.Contains("Error: Specified symbol was not found.\n"));
+}
+
+TEST_F(FileCommands, RemoveDirTakesOnlyAnEmptyFolderAndTheRecursiveFormTakesATree) {
+  CreateDirectoryA((kRoot + "\\Empty").c_str(), nullptr);
+  CreateDirectoryA((kRoot + "\\Full").c_str(), nullptr);
+  Write(kRoot + "\\Full\\a.txt", "a");
+  CreateDirectoryA((kRoot + "\\Full\\Sub").c_str(), nullptr);
+  Write(kRoot + "\\Full\\Sub\\b.txt", "b");
+  SetFileAttributesA((kRoot + "\\Full\\Sub\\b.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(Run("REMOVEDIR " + kRoot + "\\Empty\r\nREMOVEDIR " + kRoot + "\\Full\r\n"), kResultOk);
+  EXPECT_FALSE(Exists(kRoot + "\\Empty"));
+  EXPECT_TRUE(Exists(kRoot + "\\Full"));
+  EXPECT_EQ(Run("REMOVEDIRRECURSIVE " + kRoot + "\\Full\r\n"), kResultOk);
+  EXPECT_FALSE(Exists(kRoot + "\\Full"));
+}
+
+TEST_F(FileCommands, ATreeWithAFileInUseIsScheduledFileBeforeFolder) {
+  CreateDirectoryA((kRoot + "\\Busy").c_str(), nullptr);
+  Write(kRoot + "\\Busy\\in use.dll", "x");
+  HANDLE inUse = CreateFileA((kRoot + "\\Busy\\in use.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(Run("REMOVEDIRRECURSIVE " + kRoot + "\\Busy\r\n"), kResultOk);
+  CloseHandle(inUse);
+  std::string pending = Pending();
+  size_t file = pending.find(kRoot + "\\Busy\\in use.dll");
+  size_t folder = pending.find(kRoot + "\\Busy", file + 1);
+  EXPECT_NE(file, std::string::npos);
+  EXPECT_NE(folder, std::string::npos);
+}
+
+TEST_F(FileCommands, CopyOneFileCopiesOnceAndReportsATargetInUse) {
+  Write(kRoot + "\\src.txt", "source");
+  EXPECT_EQ(Run("SET R=" + kRoot + "\r\nCOPYONEFILE %%R%%\\src.txt , %%R%%\\dst.txt\r\n"), kResultOk);
+  EXPECT_EQ(ReadWholeFile(kRoot + "\\dst.txt"), "source");
+  EXPECT_EQ(Run("COPYONEFILE " + kRoot + "\\src.txt\r\n"), kResultBadSwitch);
+  FileHolder holder("write", kRoot + "\\dst.txt");
+  ASSERT_TRUE(holder.Holding());
+  EXPECT_EQ(Run("COPYONEFILE " + kRoot + "\\src.txt," + kRoot + "\\dst.txt\r\n"), kResultTargetInUse);
+  EXPECT_TRUE(log_.Contains("Error: Target file is in use.\n"));
+}
+
+TEST_F(FileCommands, DeleteOneFileDeletesOrSchedulesAndNeedsAPath) {
+  Write(kRoot + "\\gone.txt", "x");
+  SetFileAttributesA((kRoot + "\\gone.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  Write(kRoot + "\\busy.txt", "x");
+  HANDLE inUse = CreateFileA((kRoot + "\\busy.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+  EXPECT_EQ(Run("DELETEONEFILE " + kRoot + "\\gone.txt\r\nDELETEONEFILE " + kRoot + "\\busy.txt\r\nDELETEONEFILE " +
+                kRoot + "\\never.txt\r\n"),
+            kResultOk);
+  CloseHandle(inUse);
+  EXPECT_FALSE(Exists(kRoot + "\\gone.txt"));
+  EXPECT_NE(Pending().find(kRoot + "\\busy.txt"), std::string::npos);
+  EXPECT_EQ(Run("DELETEONEFILE %%Undefined%%\r\n"), kResultBadSwitch);
+}
+
+TEST_F(FileCommands, FileTestsTellFilesFromFoldersAndLockedFromFree) {
+  Write(kRoot + "\\free.txt", "x");
+  Write(kRoot + "\\readonly.txt", "x");
+  SetFileAttributesA((kRoot + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Run("SET R=" + kRoot + "\r\nFILEEXISTS A=%%R%%\\free.txt\r\nFILEEXISTS B=%%R%%\r\nFILEEXISTS C=%%R%%\\x\r\n"
+                "ISFILELOCKED D=" + kRoot + "\\missing.txt\r\nISFILELOCKED E=" + kRoot + "\\readonly.txt\r\n"
+                "ISFILELOCKED F=" + kRoot + "\\free.txt\r\n"),
+            kResultOk);
+  EXPECT_EQ(Var("A"), "TRUE");
+  EXPECT_EQ(Var("B"), "FALSE");
+  EXPECT_EQ(Var("C"), "FALSE");
+  EXPECT_EQ(Var("D"), "FALSE");
+  EXPECT_EQ(Var("E"), "TRUE");
+  EXPECT_EQ(Var("F"), "FALSE");
+  EXPECT_EQ(Run("FILEEXISTS NoEquals\r\n"), kResultNowhereToPutValue);
+  EXPECT_FALSE(log_.Contains("Error:"));
+  EXPECT_EQ(Run("ISFILELOCKED NoEquals\r\n"), kResultNowhereToPutValue);
+  EXPECT_TRUE(log_.Contains("Error: Nowhere to put value.\n"));
+}
+
+TEST_F(FileCommands, IsCurrentFileOlderComparesWithAReferenceRecord) {
+  Write(kRoot + "\\scan.dat", "x");
+  const std::string workDir = "SETWORKDIR " + kRoot + "\r\n";
+  EXPECT_EQ(Run(workDir + "ISCURRENTFILEOLDER A=missing.dat\r\n"), kResultOk);
+  EXPECT_EQ(Var("A"), "TRUE");
+  // Without a reference record an installed file gives 13, unreported, and no answer.
+  EXPECT_EQ(Run(workDir + "SET B=unset\r\nISCURRENTFILEOLDER B=scan.dat\r\n"), kResultFileNotFound);
+  EXPECT_EQ(Var("B"), "unset");
+  EXPECT_FALSE(log_.Contains("Error:"));
+
+  ReferenceFile later = {"SCAN.DAT", 0, 0, 0, 250, 1, 1};  // 2150-01-01
+  AddReferenceFile(later);
+  EXPECT_EQ(Run(workDir + "ISCURRENTFILEOLDER C=scan.dat\r\n"), kResultOk);
+  EXPECT_EQ(Var("C"), "TRUE");
+  ClearReferenceFiles();
+  ReferenceFile earlier = {"scan.dat", 23, 59, 59, 80, 12, 31};  // 1980-12-31
+  AddReferenceFile(earlier);
+  EXPECT_EQ(Run(workDir + "ISCURRENTFILEOLDER D=scan.dat\r\n"), kResultOk);
+  EXPECT_EQ(Var("D"), "FALSE");
+}
+
+TEST_F(FileCommands, WaitTillUnlockedWaitsInStepsUntilTheFileIsFreeOrTheTimeIsOver) {
+  const std::string file = kRoot + "\\locked.txt";
+  Write(file, "x");
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  DWORD start = GetTickCount();
+  EXPECT_EQ(Run("WAITTILLUNLOCKED " + file + ",2500\r\n"), kResultOk);
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_GE(elapsed, 2400u);
+  EXPECT_LT(elapsed, 6000u);
+
+  std::thread unlock([&] {
+    Sleep(500);
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  });
+  start = GetTickCount();
+  EXPECT_EQ(Run("WAITTILLUNLOCKED " + file + ",10000\r\n"), kResultOk);
+  elapsed = GetTickCount() - start;
+  unlock.join();
+  EXPECT_LT(elapsed, 2900u);  // after the first step of 1000 ms or the second
+
+  start = GetTickCount();
+  EXPECT_EQ(Run("WAITTILLUNLOCKED " + file + ",0\r\nWAITTILLUNLOCKED ,5000\r\n"), kResultOk);
+  EXPECT_LT(GetTickCount() - start, 500u);
+}
+
+TEST_F(FileCommands, CanAllFilesBeCopiedRemembersItsAnswerForAnEmptyList) {
+  Write(kRoot + "\\a.dll", "a");
+  Write(kRoot + "\\b.dll", "b");
+  SetFileAttributesA((kRoot + "\\b.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Run("CANALLFILESBECOPIED V=" + kRoot + "\\a.dll," + kRoot + "\\b.dll\r\nCANALLFILESBECOPIED W=\r\n"),
+            kResultOk);
+  EXPECT_EQ(Var("V"), "FALSE");
+  EXPECT_EQ(Var("W"), "FALSE");
+  EXPECT_EQ(Run("CANALLFILESBECOPIED V = " + kRoot + "\\a.dll, " + kRoot + "\\new.dll\r\nCANALLFILESBECOPIED W=\r\n"
+                "CANALLFILESBECOPIED nothing\r\n"),
+            kResultOk);
+  EXPECT_EQ(Var("V"), "TRUE");
+  EXPECT_EQ(Var("W"), "TRUE");
+}
+
+TEST_F(FileCommands, RemoveScanExeFromAutoexecTakesTheScannerLineAndTheNext) {
+  const char* autoexec = "C:\\AutoExec.Bat";
+  Write(autoexec, "@ECHO OFF\r\nC:\\VORNA\\SCAN.EXE /NOMEM\r\nREM after\r\nPATH C:\\DOS\r\n");
+  EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC\r\n"), kResultOk);
+  EXPECT_EQ(ReadWholeFile(autoexec), "@ECHO OFF\r\nPATH C:\\DOS\r\n");
+
+  Write(autoexec, "@ECHO OFF\r\nC:\\VORNA\\SCAN.EXE C:\r\n");
+  EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC ignored\r\n"), kResultOk);
+  EXPECT_EQ(ReadWholeFile(autoexec), "@ECHO OFF\r\n");
+
+  Write(autoexec, "@ECHO OFF\r\nscan.exe /x\r\nSCAN.EXE\r\n");
+  EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC\r\n"), kResultOk);
+  EXPECT_EQ(ReadWholeFile(autoexec), "@ECHO OFF\r\nscan.exe /x\r\nSCAN.EXE\r\n");
+  DeleteFileA(autoexec);
+  EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC\r\n"), kResultOk);
+}
