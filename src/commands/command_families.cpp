@@ -2,6 +2,7 @@
 
 #include "commands/files/file_commands.h"
 #include "commands/files/file_list_commands.h"
+#include "commands/registry/ini_commands.h"
 #include "commands/registry/registry_commands.h"
 #include "commands/system/system_commands.h"
 #include "commands/ui/host_commands.h"
@@ -9,6 +10,7 @@
 void AddCommandFamilies() {
   AddHandlerRows(HostCommandRows);
   AddHandlerRows(RegistryCommandRows);
+  AddHandlerRows(IniCommandRows);
   AddHandlerRows(SystemCommandRows);
   AddHandlerRows(FileListCommandRows);
   AddHandlerRows(FileCommandRows);

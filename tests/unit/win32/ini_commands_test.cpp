@@ -1,0 +1,119 @@
+// The INI commands against real files in the working, Windows and other folders.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "command_test.h"
+#include "engine/result_codes.h"
+
+namespace {
+
+const std::string kWork = "C:\\kivtest\\ini";
+
+std::string WindowsFile(const std::string& name) {
+  char folder[MAX_PATH];
+  GetWindowsDirectoryA(folder, sizeof(folder));
+  return std::string(folder) + "\\" + name;
+}
+
+void Write(const std::string& path, const std::string& text) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+class IniCommands : public CommandTest {
+ protected:
+  void SetUp() override {
+    CreateDirectoryA("C:\\kivtest", nullptr);
+    CreateDirectoryA(kWork.c_str(), nullptr);
+    Write(WindowsFile("kivtest.ini"), "[Settings]\r\nPath=from windows\r\nEmpty=\r\n");
+  }
+  void TearDown() override {
+    DeleteFileA(WindowsFile("kivtest.ini").c_str());
+    DeleteFileA((kWork + "\\kivtest.ini").c_str());
+    DeleteFileA((kWork + "\\sections.ini").c_str());
+    RemoveDirectoryA(kWork.c_str());
+  }
+  const std::string workDir_ = "SETWORKDIR " + kWork + "\r\n";
+};
+
+}  // namespace
+
+TEST_F(IniCommands, GetIniFileValueLooksInTheWorkingFolderBeforeTheWindowsFolder) {
+  EXPECT_EQ(Run("GETINIFILEVALUE V=kivtest.ini,Settings,Path\r\n"), kResultOk);
+  EXPECT_EQ(Var("V"), "from windows");
+  Write(kWork + "\\kivtest.ini", "[Settings]\r\nPath=from work\r\n");
+  EXPECT_EQ(Run(workDir_ + "GETINIFILEVALUE V = kivtest.ini , settings , PATH\r\nGETINIFILEVALUE W=kivtest.ini,Settings,"
+                           "Missing\r\n"),
+            kResultOk);
+  EXPECT_EQ(Var("V"), "from work");
+  EXPECT_EQ(Var("W"), "");
+}
+
+TEST_F(IniCommands, GetIniFileValueSubstitutesTheWholeArgumentBeforeTheSplit) {
+  EXPECT_EQ(Run("SET INI=kivtest.ini\r\nGETINIFILEVALUE V=%%INI%%,Settings,Path\r\n"
+                "SET INI=kivtest.ini,Settings\r\nGETINIFILEVALUE W=%%INI%%,Path\r\n"),
+            kResultOk);
+  EXPECT_EQ(Var("V"), "from windows");
+  EXPECT_EQ(Var("W"), "from windows");
+  EXPECT_EQ(Run("GETINIFILEVALUE V=%%Nope%%,S,K\r\n"), kResultSymbolNotFound);
+}
+
+TEST_F(IniCommands, GetIniFileValueReportsItsSyntaxErrorsAndAMissingFile) {
+  EXPECT_EQ(Run("GETINIFILEVALUE kivtest.ini\r\n"), kResultNowhereToPutValue);
+  EXPECT_EQ(Run("GETINIFILEVALUE V=kivtest.ini\r\n"), kResultNoIniFile);
+  EXPECT_EQ(Run("GETINIFILEVALUE V=kivtest.ini,Settings\r\n"), kResultNoIniSection);
+  EXPECT_EQ(Run("GETINIFILEVALUE V=nowhere.ini,Settings,Path\r\n"), kResultIniNotFound);
+  EXPECT_TRUE(log_.Contains("Error: INI file was not found.\n>>Line 2: GETINIFILEVALUE V=nowhere.ini,Settings,Path\r\n"));
+}
+
+TEST_F(IniCommands, SetIniFileValueWritesIntoAFoundFileAndNeverCreatesOne) {
+  EXPECT_EQ(Run("SET V=a=b\r\nSETINIFILEVALUE kivtest.ini,Settings,Pair=%%V%%\r\n"
+                "SETINIFILEVALUE kivtest.ini,New,Key=\r\n"),
+            kResultOk);
+  char value[64];
+  GetPrivateProfileStringA("Settings", "Pair", "?", value, sizeof(value), WindowsFile("kivtest.ini").c_str());
+  EXPECT_STREQ(value, "a=b");
+  GetPrivateProfileStringA("New", "Key", "?", value, sizeof(value), WindowsFile("kivtest.ini").c_str());
+  EXPECT_STREQ(value, "");
+
+  // A missing file: 18 is reported and the stop flag set, yet the line gives 0.
+  EXPECT_EQ(Run("SETINIFILEVALUE nowhere.ini,S,K=1\r\nSET After=1\r\nCALL Sub\r\n[Sub]\r\n"
+                "SETINIFILEVALUE nowhere.ini,S,K=1\r\nSET InSub=1\r\n"),
+            kResultOk);
+  EXPECT_EQ(GetFileAttributesA(WindowsFile("nowhere.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(log_.Contains("Error: INI file was not found.\n>>Line 2: SETINIFILEVALUE nowhere.ini,S,K=1\r\n"));
+  EXPECT_EQ(Var("After"), "1");
+  EXPECT_EQ(Var("InSub"), "<undefined>");
+
+  EXPECT_EQ(Run("SETINIFILEVALUE kivtest.ini,Settings,NoEquals\r\n"), kResultNoValueToSet);
+  EXPECT_EQ(Run("SETINIFILEVALUE kivtest.ini,Settings,K=%%Nope%%\r\n"), kResultSymbolNotFound);
+}
+
+TEST_F(IniCommands, FindIniFileValueCountsOnlyNonEmptyValuesAndNeverFails) {
+  EXPECT_EQ(Run("FINDINIFILEVALUE A=kivtest.ini,Settings,Path\r\nFINDINIFILEVALUE B=kivtest.ini,Settings,Empty\r\n"
+                "FINDINIFILEVALUE C=kivtest.ini,Settings,Missing\r\nFINDINIFILEVALUE D=nowhere.ini,S,K\r\n"
+                "FINDINIFILEVALUE E=kivtest.ini\r\nFINDINIFILEVALUE noequals\r\n"),
+            kResultOk);
+  EXPECT_EQ(Var("A"), "TRUE");
+  EXPECT_EQ(Var("B"), "FALSE");
+  EXPECT_EQ(Var("C"), "FALSE");
+  EXPECT_EQ(Var("D"), "FALSE");
+  EXPECT_EQ(Var("E"), "FALSE");
+  EXPECT_FALSE(log_.Contains("Error:"));
+}
+
+TEST_F(IniCommands, DeleteIniFileSectionKeepsTheHeaderAndNormalisesTheFile) {
+  Write(kWork + "\\sections.ini", "[A]\na=1\n[old]\nb=2\n;c\n[B]\n   key = v\nc=3");
+  EXPECT_EQ(Run(workDir_ + "DELETEINIFILESECTION sections.ini , Old\r\n"), kResultOk);
+  EXPECT_EQ(ReadWholeFile(kWork + "\\sections.ini"), "[A]\r\na=1\r\n[old]\r\n[B]\r\nkey = v\r\nc=3\r\n");
+
+  Write(kWork + "\\sections.ini", "");
+  EXPECT_EQ(Run(workDir_ + "DELETEINIFILESECTION sections.ini,A\r\n"), kResultBadSwitch);
+  EXPECT_EQ(Run(workDir_ + "DELETEINIFILESECTION sections.ini\r\n"), kResultBadSwitch);
+  EXPECT_EQ(Run("DELETEINIFILESECTION nowhere.ini,A\r\n"), kResultOk);
+  EXPECT_TRUE(log_.Contains("Error: INI file was not found.\n"));
+}
