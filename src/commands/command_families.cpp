@@ -2,6 +2,7 @@
 
 #include "commands/files/file_commands.h"
 #include "commands/files/file_list_commands.h"
+#include "commands/process/process_commands.h"
 #include "commands/registry/ini_commands.h"
 #include "commands/registry/registry_commands.h"
 #include "commands/system/system_commands.h"
@@ -14,4 +15,5 @@ void AddCommandFamilies() {
   AddHandlerRows(SystemCommandRows);
   AddHandlerRows(FileListCommandRows);
   AddHandlerRows(FileCommandRows);
+  AddHandlerRows(ProcessCommandRows);
 }

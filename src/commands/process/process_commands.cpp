@@ -1,0 +1,221 @@
+#include "commands/process/process_commands.h"
+
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "commands/ui/message_wait.h"
+#include "engine/arguments.h"
+#include "engine/keywords.h"
+#include "engine/report.h"
+#include "engine/result_codes.h"
+#include "engine/symbols.h"
+#include "engine/text.h"
+#include "log/log.h"
+#include "platform/path_helpers.h"
+#include "platform/process_tool.h"
+#include "platform/win32_handles.h"
+
+namespace {
+
+constexpr size_t kRunCommandChars = 10240;
+constexpr DWORD kIdleWaitMilliseconds = 1000;
+constexpr DWORD kAfterStartMilliseconds = 500;
+constexpr DWORD kRunPollMilliseconds = 500;
+constexpr DWORD kCloseStepMilliseconds = 1000;
+constexpr int kCloseLooks = 15;
+constexpr DWORD kCloseProcessWaitMilliseconds = 15000;
+const char kSearchPathPrefix[] = "<SEARCH_PATH>";
+const char kConsoleClass[] = "Vorna_SrMainClass";  // the family console: asked to close politely
+
+void DispatchWaitingMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// X:\... or "X:\... is a command line of its own; a name is found in the working folder;
+// <SEARCH_PATH> leaves the program to the system's search.
+void BuildCommandLine(const ScriptContext* context, const char* text, char* commandLine) {
+  if (StartsWithIgnoringCase(text, kSearchPathPrefix)) {
+    CopyText(commandLine, kPathChars, text + std::strlen(kSearchPathPrefix));
+    return;
+  }
+  const size_t length = std::strlen(text);
+  const bool drivePath = length >= 3 && text[1] == ':' && text[2] == '\\';
+  const bool quotedDrivePath = length >= 4 && text[0] == '"' && text[2] == ':' && text[3] == '\\';
+  if (drivePath || quotedDrivePath) {
+    CopyText(commandLine, kPathChars, text);
+    return;
+  }
+  CopyText(commandLine, kPathChars, context->workDir);
+  JoinPath(commandLine, kPathChars, text);
+}
+
+int RunProgram(ScriptContext* context, ScriptLine* line, WORD showMode, bool wait) {
+  static char text[kRunCommandChars];  // kept off the stack; main thread only
+  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  TrimText(text);
+  char commandLine[kPathChars];
+  BuildCommandLine(context, text, commandLine);
+  StatusMessage(kStringStartingApplication, text);
+  return StartProgram(commandLine, showMode, wait);
+}
+
+bool WindowClassExists(const char* name) { return FindWindowExA(nullptr, nullptr, name, nullptr) != nullptr; }
+
+void TerminateById(DWORD processId, bool waitFirst) {
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
+  if (process == nullptr) return;
+  if (!waitFirst || WaitForSingleObject(process, kCloseProcessWaitMilliseconds) == WAIT_TIMEOUT) {
+    TerminateProcess(process, 0);
+  }
+  CloseHandle(process);
+}
+
+void CloseApplication(const char* name) {
+  HWND window = FindWindowByName(name);
+  if (window == nullptr) return;
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  StatusMessage(kStringClosingApplication, name);
+  SendMessageA(window, EqualIgnoringCase(name, kConsoleClass) ? WM_CLOSE : WM_DESTROY, 0, 0);
+  SleepPumping(kCloseStepMilliseconds);
+
+  bool stillThere = true;
+  for (int look = 0; look < kCloseLooks && stillThere; ++look) {
+    stillThere = WindowClassExists(name);
+    SleepPumping(kCloseStepMilliseconds);
+  }
+  // A window that stayed: its process is ended at once; otherwise it gets 15 s to end.
+  TerminateById(processId, !stillThere);
+}
+
+}  // namespace
+
+const HandlerRow ProcessCommandRows[] = {
+    {kOpRun, RunCommand},
+    {kOpRunWait, RunWaitCommand},
+    {kOpRunHide, RunHideCommand},
+    {kOpShellExecute, ShellExecuteCommand},
+    {kOpCloseApp, CloseAppCommand},
+    {kOpWaitForWindowClose, WaitForWindowCloseCommand},
+    {kOpKillProcess, KillProcessCommand},
+    {kOpIsProcessRunning, IsProcessRunningCommand},
+    {kOpIsAppRunning, IsAppRunningCommand},
+    {kOpNone, nullptr},
+};
+
+HWND FindWindowByName(const char* name) {
+  HWND window = FindWindowExA(nullptr, nullptr, name, nullptr);
+  return window != nullptr ? window : FindWindowExA(nullptr, nullptr, nullptr, name);
+}
+
+int StartProgram(const char* commandLine, WORD showMode, bool wait) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = showMode;
+  PROCESS_INFORMATION info = {};
+  char line[kPathChars];
+  CopyText(line, sizeof(line), commandLine);  // CreateProcessA may write into it
+  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                      &info)) {
+    char* message = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                   reinterpret_cast<char*>(&message), 0, nullptr);
+    LogStatus("CreateProcess Error: %s", message != nullptr ? message : "");
+    if (message != nullptr) LocalFree(message);
+    return kResultOk;
+  }
+  if (wait) {
+    // No overall limit: the program decides how long this takes.
+    while (WaitOnePumping(info.hProcess, kRunPollMilliseconds) == WAIT_TIMEOUT) DispatchWaitingMessages();
+  } else {
+    WaitForInputIdle(info.hProcess, kIdleWaitMilliseconds);
+  }
+  SleepPumping(kAfterStartMilliseconds);
+  CloseHandle(info.hProcess);
+  CloseHandle(info.hThread);
+  return kResultOk;
+}
+
+int RunCommand(ScriptContext* context, ScriptLine* line) { return RunProgram(context, line, SW_SHOWDEFAULT, false); }
+int RunWaitCommand(ScriptContext* context, ScriptLine* line) { return RunProgram(context, line, SW_SHOWDEFAULT, true); }
+int RunHideCommand(ScriptContext* context, ScriptLine* line) { return RunProgram(context, line, SW_HIDE, false); }
+
+int ShellExecuteCommand(ScriptContext* context, ScriptLine* line) {
+  char file[kPathChars];
+  SubstituteVariables(context, line->argumentText, file, sizeof(file));
+  ShellExecuteA(nullptr, "open", file, nullptr, nullptr, SW_HIDE);
+  return kResultOk;
+}
+
+int CloseAppCommand(ScriptContext*, ScriptLine* line) {
+  const char* position = line->argumentText;
+  char name[kPathChars];
+  while ((position = NextField(position, name, sizeof(name), ',')) != nullptr && name[0] != '\0') {
+    CloseApplication(name);
+  }
+  return kResultOk;
+}
+
+int WaitForWindowCloseCommand(ScriptContext* context, ScriptLine* line) {
+  char name[kPathChars], time[kPathChars] = "";
+  CopyText(name, sizeof(name), line->argumentText);
+  if (char* comma = std::strchr(name, ',')) {
+    *comma = '\0';
+    CopyText(time, sizeof(time), comma + 1);
+  }
+  TrimText(name);
+  TrimText(time);
+  if (name[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+  if (FindWindowByName(name) == nullptr) return kResultOk;
+
+  const bool limited = time[0] != '\0';
+  const DWORD limit = static_cast<DWORD>(std::atoi(time));
+  DWORD elapsed = kCloseStepMilliseconds;
+  do {
+    SleepPumping(kCloseStepMilliseconds);
+    if (limited && elapsed >= limit) break;
+    elapsed += kCloseStepMilliseconds;
+  } while (FindWindowByName(name) != nullptr);
+  return kResultOk;
+}
+
+int KillProcessCommand(ScriptContext* context, ScriptLine* line) {
+  char name[kPathChars];
+  SubstituteVariables(context, line->argumentText, name, sizeof(name));
+  TrimText(name);
+  std::unique_ptr<ProcessTool> tool(CreateProcessTool());
+  if (name[0] == '\0' || tool == nullptr) return FailLine(context, line, kResultNoMemory);
+  if (tool->Load()) tool->KillByName(name);
+  return kResultOk;
+}
+
+int IsProcessRunningCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars], name[kPathChars];
+  if (SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name)) != kResultOk) {
+    return FailLine(context, line, kResultBadSwitch);
+  }
+  char substituted[kPathChars];
+  SubstituteVariables(context, name, substituted, sizeof(substituted));
+  TrimText(substituted);
+  std::unique_ptr<ProcessTool> tool(CreateProcessTool());
+  if (substituted[0] == '\0' || tool == nullptr) return FailLine(context, line, kResultNoMemory);
+  bool running = tool->Load() && tool->IsRunning(substituted);
+  int result = SymbolSet(context->symbols, variable, running ? "TRUE" : "FALSE");
+  return result == kResultOk ? kResultOk : FailLine(context, line, result);
+}
+
+int IsAppRunningCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars], name[kPathChars];
+  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name));
+  if (result != kResultOk) return result;  // returned, not reported
+  return SymbolSet(context->symbols, variable, FindWindowByName(name) != nullptr ? "TRUE" : "FALSE");
+}
