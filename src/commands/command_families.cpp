@@ -3,6 +3,7 @@
 #include "commands/files/file_commands.h"
 #include "commands/files/file_list_commands.h"
 #include "commands/process/process_commands.h"
+#include "commands/process/service_commands.h"
 #include "commands/registry/ini_commands.h"
 #include "commands/registry/registry_commands.h"
 #include "commands/system/system_commands.h"
@@ -16,4 +17,5 @@ void AddCommandFamilies() {
   AddHandlerRows(FileListCommandRows);
   AddHandlerRows(FileCommandRows);
   AddHandlerRows(ProcessCommandRows);
+  AddHandlerRows(ServiceCommandRows);
 }

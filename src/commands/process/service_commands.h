@@ -1,0 +1,10 @@
+// Services on the NT family: STOPSERVICE, STARTSERVICE, ISSERVICERUNNING. On the 9x family
+// they do nothing.
+#pragma once
+#include "engine/executor.h"
+
+int StopServiceCommand(ScriptContext* context, ScriptLine* line);
+int StartServiceCommand(ScriptContext* context, ScriptLine* line);
+int IsServiceRunningCommand(ScriptContext* context, ScriptLine* line);
+
+extern const HandlerRow ServiceCommandRows[];
