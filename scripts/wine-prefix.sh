@@ -7,4 +7,4 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 # Start the prefix (and its background services) here, with their output going nowhere:
 # services started from inside a test would keep CTest's output pipe open after the test ends.
-wineboot -i >/dev/null 2>&1 </dev/null
+wineboot >/dev/null 2>&1 </dev/null

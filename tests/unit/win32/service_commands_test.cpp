@@ -31,8 +31,10 @@ class ServiceCommands : public CommandTest {
     SC_HANDLE service = CreateServiceA(manager, kService, kService, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                        SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr,
                                        nullptr, nullptr, nullptr);
+    DWORD error = GetLastError();
     if (service != nullptr) CloseServiceHandle(service);
     CloseServiceHandle(manager);
+    ASSERT_TRUE(service != nullptr || error == ERROR_SERVICE_EXISTS) << "CreateService failed: " << error;
   }
   void TearDown() override {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
