@@ -8,6 +8,7 @@
 #include "commands/registry/registry_commands.h"
 #include "commands/system/system_commands.h"
 #include "commands/ui/host_commands.h"
+#include "commands/ui/progress_commands.h"
 
 void AddCommandFamilies() {
   AddHandlerRows(HostCommandRows);
@@ -18,4 +19,5 @@ void AddCommandFamilies() {
   AddHandlerRows(FileCommandRows);
   AddHandlerRows(ProcessCommandRows);
   AddHandlerRows(ServiceCommandRows);
+  AddHandlerRows(ProgressCommandRows);
 }

@@ -1,0 +1,160 @@
+#include "commands/ui/progress_commands.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "commands/ui/message_wait.h"
+#include "engine/arguments.h"
+#include "engine/keywords.h"
+#include "engine/report.h"
+#include "engine/result_codes.h"
+#include "engine/symbols.h"
+#include "engine/text.h"
+
+namespace {
+
+constexpr size_t kMessageTextChars = 10240;
+constexpr size_t kQuestionChars = 1024;
+constexpr size_t kProgressTextChars = 1024;
+constexpr DWORD kProgressPumpMilliseconds = 100;
+constexpr DWORD kProgressLingerMilliseconds = 1500;
+const char kShowMsgCaption[] = "Vorna Kivrun";
+const char kYesNoCaption[] = "Kivrun";
+
+HWND g_progressWindow = nullptr;
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    CenterWindow(dialog, nullptr);
+    SendDlgItemMessageA(dialog, kProgressBarId, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  }
+  return 0;
+}
+
+HWND CreateProgressWindow() {
+  static bool controlsReady = false;
+  if (!controlsReady) {
+    INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    controlsReady = true;
+  }
+  return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kProgressDialogId), nullptr,
+                            ProgressDialogProc, 0);
+}
+
+// Pulls a coordinate back inside [low, high - size] the way the window is kept on screen.
+LONG KeepInside(LONG start, LONG size, LONG low, LONG high) {
+  if (start < low) return low;
+  if (start + size > high) return high - size;
+  return start;
+}
+
+}  // namespace
+
+const HandlerRow ProgressCommandRows[] = {
+    {kOpShowMsg, ShowMsgCommand},
+    {kOpYesNo, YesNoCommand},
+    {kOpStartProgressDlg, StartProgressDlgCommand},
+    {kOpSetProgress, SetProgressCommand},
+    {kOpEndProgressDlg, EndProgressDlgCommand},
+    {kOpNone, nullptr},
+};
+
+HWND ProgressWindow() { return g_progressWindow; }
+
+void CenterWindow(HWND window, HWND reference) {
+  const LONG style = GetWindowLongA(window, GWL_STYLE);
+  const bool child = (style & WS_CHILD) != 0;
+  if (reference == nullptr) reference = child ? GetParent(window) : GetWindow(window, GW_OWNER);
+
+  RECT area, around;
+  if (child) {
+    HWND parent = GetParent(window);
+    GetClientRect(parent, &area);
+    GetClientRect(reference, &around);
+    MapWindowPoints(reference, parent, reinterpret_cast<POINT*>(&around), 2);
+  } else {
+    if (reference != nullptr) {
+      LONG referenceStyle = GetWindowLongA(reference, GWL_STYLE);
+      if ((referenceStyle & WS_VISIBLE) == 0 || (referenceStyle & WS_MINIMIZE) != 0) reference = nullptr;
+    }
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    if (reference != nullptr) {
+      GetWindowRect(reference, &around);
+    } else {
+      around = area;
+    }
+  }
+  RECT own;
+  GetWindowRect(window, &own);
+  const LONG width = own.right - own.left;
+  const LONG height = own.bottom - own.top;
+  LONG left = (around.left + around.right) / 2 - width / 2;
+  LONG top = (around.top + around.bottom) / 2 - height / 2;
+  left = KeepInside(left, width, area.left, area.right);
+  top = KeepInside(top, height, area.top, area.bottom);
+  SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int ShowMsgCommand(ScriptContext* context, ScriptLine* line) {
+  TrimText(line->argumentText);
+  static char text[kMessageTextChars];  // kept off the stack; main thread only
+  SubstituteVariables(context, line->argumentText, text, sizeof(text));  // shown up to an undefined name
+  MessageBoxA(nullptr, text, kShowMsgCaption, MB_ICONINFORMATION | MB_SERVICE_NOTIFICATION);
+  return kResultOk;
+}
+
+int YesNoCommand(ScriptContext* context, ScriptLine* line) {
+  char variable[kPathChars], question[kQuestionChars];
+  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), question, sizeof(question));
+  if (result != kResultOk) return FailLine(context, line, result);
+  char text[kQuestionChars];
+  result = SubstituteVariables(context, question, text, sizeof(text));
+  if (result != kResultOk) return FailLine(context, line, result);
+  int answer = MessageBoxA(nullptr, text, kYesNoCaption, MB_ICONQUESTION | MB_YESNO);
+  result = SymbolSet(context->symbols, variable, answer == IDYES ? "YES" : "NO");
+  return result == kResultOk ? kResultOk : FailLine(context, line, result);
+}
+
+int StartProgressDlgCommand(ScriptContext* context, ScriptLine* line) {
+  TrimText(line->argumentText);
+  char title[kProgressTextChars];
+  SubstituteVariables(context, line->argumentText, title, sizeof(title));
+  if (g_progressWindow == nullptr) g_progressWindow = CreateProgressWindow();
+  if (g_progressWindow == nullptr) return kResultOk;
+  ShowWindow(g_progressWindow, SW_SHOW);
+  UpdateWindow(g_progressWindow);
+  SetWindowTextA(g_progressWindow, title);
+  return kResultOk;
+}
+
+int SetProgressCommand(ScriptContext* context, ScriptLine* line) {
+  char text[kProgressTextChars];
+  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  // Without a comma the whole text is the percentage and the status line stays as it was.
+  char* comma = std::strchr(text, ',');
+  const char* status = nullptr;
+  if (comma != nullptr) {
+    *comma = '\0';
+    TrimText(comma + 1);
+    status = comma + 1;
+  }
+  TrimText(text);
+  const WORD percent = static_cast<WORD>(std::atoi(text));  // its low 16 bits: -5 is 65531
+  if (g_progressWindow == nullptr) return kResultOk;
+  SendDlgItemMessageA(g_progressWindow, kProgressBarId, PBM_SETPOS, percent, 0);
+  if (status != nullptr) SetDlgItemTextA(g_progressWindow, kProgressStatusId, status);
+  UpdateWindow(g_progressWindow);
+  SleepPumping(kProgressPumpMilliseconds);
+  return kResultOk;
+}
+
+int EndProgressDlgCommand(ScriptContext*, ScriptLine*) {
+  if (g_progressWindow == nullptr) return kResultOk;
+  SleepPumping(kProgressLingerMilliseconds);
+  DestroyWindow(g_progressWindow);
+  g_progressWindow = nullptr;
+  return kResultOk;
+}
