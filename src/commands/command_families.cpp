@@ -9,6 +9,7 @@
 #include "commands/system/system_commands.h"
 #include "commands/ui/host_commands.h"
 #include "commands/ui/progress_commands.h"
+#include "commands/ui/reboot_commands.h"
 
 void AddCommandFamilies() {
   AddHandlerRows(HostCommandRows);
@@ -20,4 +21,5 @@ void AddCommandFamilies() {
   AddHandlerRows(ProcessCommandRows);
   AddHandlerRows(ServiceCommandRows);
   AddHandlerRows(ProgressCommandRows);
+  AddHandlerRows(RebootCommandRows);
 }

@@ -1,0 +1,91 @@
+#include "commands/ui/reboot_commands.h"
+
+#include <windows.h>
+#include <process.h>
+
+#include <cstring>
+
+#include "engine/keywords.h"
+#include "engine/result_codes.h"
+#include "engine/symbols.h"
+#include "engine/text.h"
+#include "platform/delete_on_reboot.h"
+#include "platform/win32_handles.h"
+#include "platform/windows_family.h"
+
+namespace {
+
+constexpr size_t kQuestionChars = 1024;
+const char kMarkerTail[] = "\\Vorna\\Agent\\Reboot.ini";
+const char kPromptCaption[] = "Vorna Kivrun";
+
+unsigned __stdcall RestartFrom9x(void*) {
+  ExitWindowsEx(EWX_REBOOT, 0);
+  return 0;
+}
+
+// The NT family restarts only for a process that holds and enables the shutdown privilege.
+void RestartFromNt() {
+  HANDLE rawToken = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) return;
+  KernelHandle token(rawToken);
+  LUID shutdown;
+  if (!LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &shutdown)) return;
+
+  TOKEN_PRIVILEGES wanted = {};
+  wanted.PrivilegeCount = 1;
+  wanted.Privileges[0].Luid = shutdown;
+  wanted.Privileges[0].Attributes = 0;
+  TOKEN_PRIVILEGES previous = {};
+  DWORD previousLength = sizeof(previous);
+  SetLastError(ERROR_SUCCESS);
+  AdjustTokenPrivileges(token.get(), FALSE, &wanted, sizeof(wanted), &previous, &previousLength);
+  if (GetLastError() != ERROR_SUCCESS) return;
+
+  previous.PrivilegeCount = 1;
+  previous.Privileges[0].Luid = shutdown;
+  previous.Privileges[0].Attributes |= SE_PRIVILEGE_ENABLED;
+  SetLastError(ERROR_SUCCESS);
+  AdjustTokenPrivileges(token.get(), FALSE, &previous, previousLength, nullptr, nullptr);
+  if (GetLastError() != ERROR_SUCCESS) return;
+  InitiateSystemShutdownA(nullptr, nullptr, 0, FALSE, TRUE);
+}
+
+}  // namespace
+
+const HandlerRow RebootCommandRows[] = {
+    {kOpSetRebootFlag, SetRebootFlagCommand},
+    {kOpPromptReboot, PromptRebootCommand},
+    {kOpNone, nullptr},
+};
+
+bool RebootMarkerPath(char* path) {
+  UINT length = GetWindowsDirectoryA(path, kPathChars);
+  if (length == 0 || length >= kPathChars) return false;
+  return AppendText(path, kPathChars, kMarkerTail);
+}
+
+int SetRebootFlagCommand(ScriptContext*, ScriptLine* line) {
+  TrimText(line->argumentText);  // the key as written: no substitution
+  char marker[kPathChars];
+  if (!RebootMarkerPath(marker)) return kResultOk;
+  // The folders are not created: without them nothing is written.
+  WritePrivateProfileStringA("Reboot", line->argumentText, "1", marker);
+  DeleteOnReboot(marker);
+  return kResultOk;
+}
+
+int PromptRebootCommand(ScriptContext* context, ScriptLine* line) {
+  char question[kQuestionChars];
+  SubstituteVariables(context, line->argumentText, question, sizeof(question));
+  if (MessageBoxA(nullptr, question, kPromptCaption, MB_YESNO | MB_ICONQUESTION | MB_SERVICE_NOTIFICATION) != IDYES) {
+    return kResultOk;
+  }
+  if (!IsNtFamily()) {
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RestartFrom9x, nullptr, 0, nullptr));
+    if (thread != nullptr) CloseHandle(thread);
+    return kResultOk;
+  }
+  RestartFromNt();
+  return kResultOk;  // the script goes on while Windows ends the programs
+}

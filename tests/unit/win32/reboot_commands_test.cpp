@@ -1,0 +1,66 @@
+// The restart marker and the restart question (answered No: the tests must not restart).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+#include "command_test.h"
+#include "commands/ui/reboot_commands.h"
+#include "engine/result_codes.h"
+
+namespace {
+using RebootCommands = CommandTest;
+
+std::string Pending() {
+  char data[16384] = {};
+  DWORD size = sizeof(data);
+  RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+               "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data, &size);
+  return std::string(data, size);
+}
+}  // namespace
+
+TEST_F(RebootCommands, SetRebootFlagWritesAnEntryPerKeyAndSchedulesTheMarker) {
+  char marker[MAX_PATH];
+  ASSERT_TRUE(RebootMarkerPath(marker));
+  std::string folder = std::string(marker).substr(0, std::string(marker).rfind('\\'));
+  CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA(marker);
+
+  EXPECT_EQ(Run("SET PRODUCT=Scan\r\nSETREBOOTFLAG  Engine \r\nSETREBOOTFLAG %%PRODUCT%%\r\n"), kResultOk);
+  char value[16];
+  GetPrivateProfileStringA("Reboot", "Engine", "", value, sizeof(value), marker);
+  EXPECT_STREQ(value, "1");
+  GetPrivateProfileStringA("Reboot", "%%PRODUCT%%", "", value, sizeof(value), marker);
+  EXPECT_STREQ(value, "1");
+  EXPECT_NE(Pending().find(marker), std::string::npos);
+
+  DeleteFileA(marker);
+  HKEY key = nullptr;
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, &key);
+  RegDeleteValueA(key, "PendingFileRenameOperations");
+  RegCloseKey(key);
+}
+
+TEST_F(RebootCommands, PromptRebootAnsweredNoDoesNothing) {
+  std::string text;
+  std::thread answer([&text] {
+    for (int i = 0; i < 300; ++i) {
+      HWND box = FindWindowA(nullptr, "Vorna Kivrun");
+      if (box != nullptr) {
+        char buffer[512] = "";
+        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+        text = buffer;
+        PostMessageA(box, WM_COMMAND, IDNO, 0);
+        return;
+      }
+      Sleep(50);
+    }
+  });
+  EXPECT_EQ(Run("SET W=now\r\nPROMPTREBOOT Restart %%W%%?\r\nSET After=1\r\n"), kResultOk);
+  answer.join();
+  EXPECT_EQ(text, "Restart now?");
+  EXPECT_EQ(Var("After"), "1");
+}
