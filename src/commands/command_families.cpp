@@ -6,6 +6,7 @@
 #include "commands/process/service_commands.h"
 #include "commands/registry/ini_commands.h"
 #include "commands/registry/registry_commands.h"
+#include "commands/system/shell_commands.h"
 #include "commands/system/system_commands.h"
 #include "commands/ui/host_commands.h"
 #include "commands/ui/progress_commands.h"
@@ -16,6 +17,7 @@ void AddCommandFamilies() {
   AddHandlerRows(RegistryCommandRows);
   AddHandlerRows(IniCommandRows);
   AddHandlerRows(SystemCommandRows);
+  AddHandlerRows(ShellCommandRows);
   AddHandlerRows(FileListCommandRows);
   AddHandlerRows(FileCommandRows);
   AddHandlerRows(ProcessCommandRows);

@@ -1,5 +1,7 @@
 #include "command_test.h"
 
+#include <windows.h>
+
 #include "commands/command_families.h"
 #include "engine/executor.h"
 #include "engine/loader.h"
@@ -8,7 +10,10 @@
 
 CommandTest::CommandTest() {
   static bool added = false;
-  if (!added) AddCommandFamilies();
+  if (!added) {
+    AddCommandFamilies();
+    CoInitialize(nullptr);  // the shell commands need COM, as start-up gives Kivrun.exe
+  }
   added = true;
 }
 

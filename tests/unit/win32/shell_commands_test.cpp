@@ -1,0 +1,88 @@
+// Shell folders, Start Menu shortcuts and folders open to everyone.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "command_test.h"
+#include "commands/system/shell_commands.h"
+#include "engine/result_codes.h"
+#include "test_support.h"
+
+namespace {
+
+using ShellCommands = CommandTest;
+
+std::string ShellPath(int folderId) {
+  char path[MAX_PATH] = "";
+  SHGetSpecialFolderPathA(nullptr, path, folderId, FALSE);
+  return path;
+}
+
+}  // namespace
+
+TEST_F(ShellCommands, GetSpecialDirNamesTheFoldersWithoutATrailingBackslash) {
+  EXPECT_EQ(RunScript("[Main]\r\nGETSPECIALDIR T=temp\r\nGETSPECIALDIR W=Windows\r\nGETSPECIALDIR C=COMMON_STARTMENU\r\n"
+                      "GETSPECIALDIR S=CURRENT_KIVSCRIPT\r\nGETSPECIALDIR P=PROGRAM_FILES\r\nGETSPECIALDIR X=FOO\r\n"
+                      "GETSPECIALDIR D=desktop\r\n",
+                      "C:\\Upd"),
+            kResultOk);
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof(temp), temp);
+  std::string expectedTemp = temp;
+  expectedTemp.pop_back();
+  EXPECT_EQ(Var("T"), expectedTemp);
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, sizeof(windows));
+  EXPECT_EQ(Var("W"), windows);
+  EXPECT_EQ(Var("C"), ShellPath(CSIDL_COMMON_STARTMENU));
+  EXPECT_EQ(Var("S"), "C:\\Upd");
+  EXPECT_EQ(Var("P"), ShellPath(CSIDL_PROGRAM_FILES));
+  EXPECT_EQ(Var("X"), "");
+  EXPECT_EQ(Var("D"), ShellPath(CSIDL_DESKTOPDIRECTORY));
+  EXPECT_EQ(Run("GETSPECIALDIR X\r\n"), kResultBadSwitch);
+}
+
+TEST_F(ShellCommands, AddStartMenuCreatesAShortcutToTheWholeTarget) {
+  const std::string startMenu = ShellPath(CSIDL_COMMON_STARTMENU);
+  const std::string target = "C:\\Program Files\\Vorna Scan Engine Directory\\Binaries\\Current\\scan.exe";  // 70 characters
+  ASSERT_EQ(target.size(), 70u);
+  EXPECT_EQ(Run("SET APPDIR=C:\\Program Files\\Vorna Scan Engine Directory\\Binaries\\Current\r\n"
+                "GETSTARTMENUDIR Menu\r\nADDSTARTMENU Kivrun Test Scanner,%%APPDIR%%\\scan.exe\r\n"),
+            kResultOk);
+  EXPECT_EQ(Var("Menu"), startMenu);
+  const std::string shortcut = startMenu + "\\Kivrun Test Scanner.lnk";
+  ASSERT_NE(GetFileAttributesA(shortcut.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  IShellLinkA* link = nullptr;
+  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                         reinterpret_cast<void**>(&link))));
+  IPersistFile* file = nullptr;
+  link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH);
+  EXPECT_TRUE(SUCCEEDED(file->Load(wide, STGM_READ)));
+  char path[MAX_PATH] = "", description[MAX_PATH] = "";
+  link->GetPath(path, sizeof(path), nullptr, SLGP_RAWPATH);
+  link->GetDescription(description, sizeof(description));
+  file->Release();
+  link->Release();
+  EXPECT_EQ(std::string(path), target);
+  EXPECT_STREQ(description, "Kivrun Test Scanner");
+  DeleteFileA(shortcut.c_str());
+
+  EXPECT_EQ(Run("ADDSTARTMENU Kivrun Test Scanner\r\n"), kResultBadSwitch);
+}
+
+TEST_F(ShellCommands, CreateSpecialDirCreatesTheLastFolderOnly) {
+  CreateDirectoryA("C:\\kivtest", nullptr);
+  RemoveDirectoryA("C:\\kivtest\\Shared");
+  EXPECT_EQ(Run("SET D=C:\\kivtest\r\nCREATESPECIALDIR %%D%%\\Shared\r\nCREATESPECIALDIR %%D%%\\Shared\r\n"
+                "CREATESPECIALDIR C:\\kivtest\\Missing\\Shared\r\n"),
+            kResultOk);
+  EXPECT_NE(GetFileAttributesA("C:\\kivtest\\Shared"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA("C:\\kivtest\\Missing"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Run("CREATESPECIALDIR    \r\n"), kResultBadSwitch);
+  RemoveDirectoryA("C:\\kivtest\\Shared");
+}
