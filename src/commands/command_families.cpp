@@ -8,6 +8,7 @@
 #include "commands/registry/registry_commands.h"
 #include "commands/system/shell_commands.h"
 #include "commands/system/system_commands.h"
+#include "commands/ui/cab_commands.h"
 #include "commands/ui/host_commands.h"
 #include "commands/ui/progress_commands.h"
 #include "commands/ui/reboot_commands.h"
@@ -24,4 +25,5 @@ void AddCommandFamilies() {
   AddHandlerRows(ServiceCommandRows);
   AddHandlerRows(ProgressCommandRows);
   AddHandlerRows(RebootCommandRows);
+  AddHandlerRows(CabCommandRows);
 }

@@ -117,3 +117,23 @@ TEST(HostLink, TheExampleUpdateRunsToItsEnd) {
   EXPECT_EQ(record, (Record{"OnProgress(1, 5, 0, \"Checking the installed engine 4.1.2.0\")",
                             "OnComplete(0x00000000, \"\")", "exit 0"}));
 }
+
+// A CAB installation under the host: the installer's progress reaches the host, and its
+// outcome is the final status; the installer gets the host's utility and raw parameters.
+TEST(HostLink, InstallCabPassesProgressAndOutcomeToTheHost) {
+  const std::string classKey = "CLSID\\{888B4F80-6403-410E-B357-64D04E626783}";
+  HKEY key = nullptr;
+  RegCreateKeyA(HKEY_CLASSES_ROOT, (classKey + "\\InprocServer32").c_str(), &key);
+  std::string dll = BinFolder() + "kivrun_test_cab.dll";
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()), static_cast<DWORD>(dll.size() + 1));
+  RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>("Apartment"), 10);
+  RegCloseKey(key);
+  Remove(WorkFolder() + "cab-record.txt");
+
+  Record record = RunScript("cab", "INSTALLCAB R=C:\\pkg\\fail.cab,4\r\nPROGRESS 9,9,9,%%R%%\r\n", {"--param", "a=b"});
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str());
+  EXPECT_EQ(record, (Record{"OnProgress(2, 40, 7, \"Installing\")", "OnProgress(9, 9, 9, \"FALSE\")",
+                            "OnComplete(0x80004005, \"The package could not be installed\")", "exit 0"}));
+  EXPECT_EQ(ReadText(WorkFolder() + "cab-record.txt"),
+            "Install(C:\\pkg\\fail.cab, 4, 0, 0, 0, 0, 0, sink=yes, reserved=null, appUtil=yes, params=613D2262" "22)\n");
+}

@@ -1,0 +1,178 @@
+#include "commands/ui/cab_commands.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/com_server.h"
+#include "app/host_link.h"
+#include "commands/ui/cab_installer.h"
+#include "commands/ui/message_wait.h"
+#include "engine/arguments.h"
+#include "engine/keywords.h"
+#include "engine/report.h"
+#include "engine/result_codes.h"
+#include "engine/symbols.h"
+#include "engine/text.h"
+#include "platform/final_status_win32.h"
+
+namespace {
+
+constexpr size_t kCabValueChars = 1040;
+constexpr int kCabOptions = 6;
+
+// The completion sink the installer reports to. It lives in the main thread's apartment:
+// its calls arrive while the command pumps messages. While it exists it holds one lock
+// on the COM server module.
+class CabInstallSink final : public IHostCallback {
+ public:
+  explicit CabInstallSink(HANDLE completed) : completed_(completed) { ServerLock(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IHostCallback) {
+      *object = static_cast<IHostCallback*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG left = --references_;
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+  // Progress goes on to the host unchanged.
+  HRESULT STDMETHODCALLTYPE OnProgress(LONG first, LONG second, LONG third, BSTR text) override {
+    if (IHostCallback* host = HostCallback()) host->OnProgress(first, second, third, text);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnComplete(LONG status, BSTR message) override {
+    status_ = status;
+    SysFreeString(message_);
+    message_ = message != nullptr ? SysAllocStringLen(message, SysStringLen(message)) : nullptr;
+    ReleaseInstaller();
+    SetEvent(completed_);
+    return S_OK;
+  }
+
+  ICabInstaller** installerSlot() { return &installer_; }
+  LONG status() const { return status_; }
+  BSTR message() const { return message_; }
+
+ private:
+  ~CabInstallSink() {
+    SysFreeString(message_);
+    ReleaseInstaller();
+    ServerUnlock();
+  }
+  void ReleaseInstaller() {
+    if (installer_ != nullptr) installer_->Release();
+    installer_ = nullptr;
+  }
+
+  LONG references_ = 0;  // all calls arrive on the main thread
+  ICabInstaller* installer_ = nullptr;
+  LONG status_ = 0;
+  BSTR message_ = nullptr;
+  HANDLE completed_;
+};
+
+// A local server's proxy is asked to impersonate, so the installer may act as the caller.
+void AllowImpersonation(IUnknown* proxy) {
+  DWORD authentication = 0, authorization = 0, level = 0, impersonation = 0, capabilities = 0;
+  OLECHAR* principal = nullptr;
+  RPC_AUTH_IDENTITY_HANDLE identity = nullptr;
+  if (FAILED(CoQueryProxyBlanket(proxy, &authentication, &authorization, &principal, &level, &impersonation,
+                                 &identity, &capabilities))) {
+    return;
+  }
+  CoSetProxyBlanket(proxy, authentication, authorization, principal, level, RPC_C_IMP_LEVEL_IMPERSONATE, identity,
+                    capabilities);
+  CoTaskMemFree(principal);
+}
+
+struct CabArguments {
+  char variable[kPathChars];
+  char package[kPathChars];
+  LONG options[kCabOptions];
+};
+
+int ParseCabArguments(ScriptContext* context, ScriptLine* line, CabArguments* args) {
+  TrimText(line->argumentText);
+  char value[kCabValueChars];
+  if (SplitAssignment(line->argumentText, args->variable, sizeof(args->variable), value, sizeof(value)) != kResultOk ||
+      value[0] == '\0') {
+    return kResultBadSwitch;
+  }
+  char fields[kCabValueChars];
+  SubstituteVariables(context, value, fields, sizeof(fields));  // cut after substitution
+  TrimText(fields);
+  args->package[0] = '\0';
+  const char* position = NextField(fields, args->package, sizeof(args->package), ',');
+  if (args->package[0] == '\0') return kResultBadSwitch;
+  for (LONG& option : args->options) {
+    char field[kPathChars] = "";
+    if (position != nullptr) position = NextField(position, field, sizeof(field), ',');
+    option = std::atoi(field);
+  }
+  return kResultOk;
+}
+
+}  // namespace
+
+const HandlerRow CabCommandRows[] = {
+    {kOpInstallCab, InstallCabCommand},
+    {kOpResetLastUpdate, ResetLastUpdateCommand},
+    {kOpNone, nullptr},
+};
+
+int InstallCabCommand(ScriptContext* context, ScriptLine* line) {
+  CabArguments args;
+  int result = ParseCabArguments(context, line, &args);
+  if (result != kResultOk) return FailLine(context, line, result);
+
+  HANDLE completed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (completed == nullptr) return kResultOk;
+  CabInstallSink* sink = new CabInstallSink(completed);
+  sink->AddRef();
+  ICabInstaller** installer = sink->installerSlot();
+  if (SUCCEEDED(CoCreateInstance(CLSID_CabInstaller, nullptr, CLSCTX_ALL, IID_ICabInstaller,
+                                 reinterpret_cast<void**>(installer)))) {
+    AllowImpersonation(*installer);
+    BSTR package = AnsiToBstr(args.package);
+    BSTR params = AnsiToBstr(HostParamsRaw());
+    ICabInstaller* call = *installer;
+    call->AddRef();  // OnComplete may release the sink's reference during the call
+    call->Install(package, args.options[0], args.options[1], args.options[2], args.options[3], args.options[4],
+                  args.options[5], sink, nullptr, HostAppUtil(), params);
+    call->Release();
+    SysFreeString(package);
+    SysFreeString(params);
+
+    WaitOnePumping(completed, INFINITE);
+    const BSTR message = sink->message();
+    char text[kArgumentCopyChars * 2] = "";
+    if (message != nullptr) {
+      WideCharToMultiByte(CP_ACP, 0, message, -1, text, sizeof(text), nullptr, nullptr);
+      text[sizeof(text) - 1] = '\0';
+    }
+    SetFinalStatus(sink->status(), text);
+    result = SymbolSet(context->symbols, args.variable, sink->status() < 0 ? "FALSE" : "TRUE");
+  }
+  sink->Release();
+  CloseHandle(completed);
+  return result == kResultOk ? kResultOk : FailLine(context, line, result);
+}
+
+int ResetLastUpdateCommand(ScriptContext*, ScriptLine*) {
+  ICabInstaller* installer = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_CabInstaller, nullptr, CLSCTX_ALL, IID_ICabInstaller,
+                                 reinterpret_cast<void**>(&installer)))) {
+    installer->ResetLastUpdate();
+    installer->Release();
+  }
+  return kResultOk;
+}

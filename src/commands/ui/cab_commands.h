@@ -1,0 +1,9 @@
+// INSTALLCAB and RESETLASTUPDATE: CAB packages installed by the CAB installer component,
+// with its progress passed on to the host and its outcome in a variable and the final status.
+#pragma once
+#include "engine/executor.h"
+
+int InstallCabCommand(ScriptContext* context, ScriptLine* line);
+int ResetLastUpdateCommand(ScriptContext* context, ScriptLine* line);
+
+extern const HandlerRow CabCommandRows[];
