@@ -16,6 +16,9 @@ example="$WINEPREFIX/drive_c/KivExample"
 mkdir -p "$example"
 cp examples/update/* "$example/"
 rm -f "$example/update.log" "$example/record.txt"
+# A first run: nothing is installed yet, so the whole update runs.
+rm -rf "$WINEPREFIX/drive_c/Program Files/Vorna"
+wine reg delete 'HKLM\SOFTWARE\Vorna' /f >/dev/null 2>&1 || true
 
 wine build/win64/bin/kivrun_test_host.exe --out 'C:\KivExample\record.txt' \
   --param engine=4.0.5.0 --param mode=normal --param 'console=C:\Program Files\Vorna\console.exe' \
@@ -25,3 +28,7 @@ echo "== Log (C:\\KivExample\\update.log)"
 cat "$example/update.log"
 echo "== Calls the host received"
 sed 's/\r$//' "$example/record.txt"
+echo "== Installed files (C:\\Program Files\\Vorna\\Scan)"
+ls -l "$WINEPREFIX/drive_c/Program Files/Vorna/Scan"
+echo "== scan.ini as the update left it"
+cat "$WINEPREFIX/drive_c/Program Files/Vorna/Scan/scan.ini"

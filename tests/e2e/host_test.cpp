@@ -1,6 +1,8 @@
 // The host link, end to end: Kivrun under the test host, which records every call.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include "e2e_support.h"
 
 namespace {
@@ -101,21 +103,36 @@ TEST(HostLink, AValueThatDoesNotUnmarshalLeavesTheInterfaceOut) {
             0u);
 }
 
-// The example the README runs keeps working.
+// The example the README runs keeps working: a first run installs, a second finds the
+// engine current and stops early.
 TEST(HostLink, TheExampleUpdateRunsToItsEnd) {
-  std::string source = std::string("Z:") + KIVRUN_SOURCE_DIR + "/examples/update/update.kiv";
-  for (char& c : source) c = c == '/' ? '\\' : c;
-  std::string script = WriteScript("example.kiv", ReadText(source));
-  Record record = RunUnderHost({"--param", "engine=4.0.5.0", "--param", "console=C:\\Vorna\\console.exe"},
-                               {"/Script=" + script, "/Log=" + FreshLog("example")});
+  const std::string package = WorkFolder() + "example\\";
+  CreateDirectoryA(package.c_str(), nullptr);
+  for (const char* name : {"update.kiv", "engine.dll", "avvscan.dat", "scan.ini"}) {
+    std::string source = std::string("Z:") + KIVRUN_SOURCE_DIR + "/examples/update/" + name;
+    for (char& c : source) c = c == '/' ? '\\' : c;
+    ASSERT_TRUE(CopyFileA(source.c_str(), (package + name).c_str(), FALSE)) << source;
+  }
+  char programs[MAX_PATH] = "";
+  SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE);
+  const std::string installed = std::string(programs) + "\\Vorna\\Scan\\";
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vorna\\Scan");
+
+  const std::vector<std::string> run = {"/Script=" + package + "update.kiv", "/Log=" + FreshLog("example")};
+  Record record = RunUnderHost({"--param", "engine=4.0.5.0", "--param", "console=C:\\Vorna\\console.exe"}, run);
   ASSERT_GE(record.size(), 3u);
   EXPECT_EQ(record[record.size() - 2], "OnComplete(0x00000000, \"Engine 4.1.2.0 with DAT 4410 is installed\")");
   EXPECT_EQ(record.back(), "exit 0");
+  EXPECT_EQ(ReadText(installed + "avvscan.dat"), "VORNA DAT 4410\r\n");
+  char value[64] = "";
+  GetPrivateProfileStringA("Update", "DatVersion", "", value, sizeof(value), (installed + "scan.ini").c_str());
+  EXPECT_STREQ(value, "4410");
 
-  // A current engine ends the update early, as a success, without closing the console.
-  record = RunUnderHost({"--param", "engine=4.1.2.0"}, {"/Script=" + script, "/Log=" + FreshLog("example")});
+  // The registry now holds the current engine: the update ends early, as a success.
+  record = RunUnderHost({"--param", "engine=4.0.5.0"}, run);
   EXPECT_EQ(record, (Record{"OnProgress(1, 5, 0, \"Checking the installed engine 4.1.2.0\")",
                             "OnComplete(0x00000000, \"\")", "exit 0"}));
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vorna\\Scan");
 }
 
 // A CAB installation under the host: the installer's progress reaches the host, and its
