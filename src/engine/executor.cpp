@@ -6,6 +6,7 @@
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
+#include "engine/text.h"
 #include "log/log.h"
 
 const HandlerRow HandlerTable[] = {
@@ -154,7 +155,7 @@ int RunSection(ScriptContext* context, const char* name, const char* variable) {
   }
 
   if (variable != nullptr) {
-    SymbolSet(context->symbols, variable, !ok ? value : (result == kResultOk ? "TRUE" : "FALSE"));
+    SymbolSet(context->symbols, variable, !ok ? value : TrueOrFalse(result == kResultOk));
   }
   return result;
 }

@@ -86,9 +86,7 @@ int SetCommand(ScriptContext* context, ScriptLine* line) {
   result = SubstituteVariables(context, value, substituted, sizeof(substituted));
   if (result != kResultOk) return FailLine(context, line, result);
 
-  result = SymbolSet(context->symbols, name, substituted);
-  if (result != kResultOk) return FailLine(context, line, result);
-  return kResultOk;
+  return StoreOrFail(context, line, name, substituted);
 }
 
 int CallCommand(ScriptContext* context, ScriptLine* line) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/result_codes.h"
+#include "engine/symbols.h"
 #include "engine/text.h"
 #include "log/log.h"
 #include "platform/final_status.h"
@@ -32,6 +33,11 @@ int FailLine(ScriptContext* context, const ScriptLine* line, int code) {
   if (context->currentSection != nullptr) context->currentSection->stopFlag = 1;
   ReportLineError(context, line, code);
   return code;
+}
+
+int StoreOrFail(ScriptContext* context, const ScriptLine* line, const char* name, const char* value) {
+  int result = SymbolSet(context->symbols, name, value);
+  return result == kResultOk ? kResultOk : FailLine(context, line, result);
 }
 
 void StatusMessage(unsigned id, const char* argument) {

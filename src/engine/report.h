@@ -23,5 +23,8 @@ void ReportError(int code, uint32_t lineNumber, const char* lineText);
 // The handler convention for a failure: stop the current section, report, give the code.
 int FailLine(ScriptContext* context, const ScriptLine* line, int code);
 
+// Stores a variable; a failure to store it (1) fails the line by the convention above.
+int StoreOrFail(ScriptContext* context, const ScriptLine* line, const char* name, const char* value);
+
 // Loads message `id`, formats it with `argument` when one is given, and logs it as status.
 void StatusMessage(unsigned id, const char* argument);

@@ -27,3 +27,6 @@ int32_t TextToLong(const char* text);
 // ASCII comparisons without regard to case.
 bool EqualIgnoringCase(const char* a, const char* b);
 bool StartsWithIgnoringCase(const char* text, const char* prefix);
+
+// The words that test commands store.
+inline const char* TrueOrFalse(bool yes) { return yes ? "TRUE" : "FALSE"; }

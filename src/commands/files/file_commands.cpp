@@ -31,8 +31,6 @@ ReferenceFile g_references[kMaxReferenceFiles];
 size_t g_referenceCount = 0;
 int g_canAllFilesFlag = 1;  // kept from one CANALLFILESBECOPIED to the next
 
-const char* TrueOrFalse(bool yes) { return yes ? "TRUE" : "FALSE"; }
-
 // Substitutes the whole argument of a folder command: 0, or 28 (reported); 51 (returned)
 // for a path shorter than four characters that is no drive (C:) or root (C:\).
 int FolderArgument(ScriptContext* context, ScriptLine* line, char* path) {

@@ -209,13 +209,12 @@ int IsProcessRunningCommand(ScriptContext* context, ScriptLine* line) {
   std::unique_ptr<ProcessTool> tool(CreateProcessTool());
   if (substituted[0] == '\0' || tool == nullptr) return FailLine(context, line, kResultNoMemory);
   bool running = tool->Load() && tool->IsRunning(substituted);
-  int result = SymbolSet(context->symbols, variable, running ? "TRUE" : "FALSE");
-  return result == kResultOk ? kResultOk : FailLine(context, line, result);
+  return StoreOrFail(context, line, variable, TrueOrFalse(running));
 }
 
 int IsAppRunningCommand(ScriptContext* context, ScriptLine* line) {
   char variable[kPathChars], name[kPathChars];
   int result = SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name));
   if (result != kResultOk) return result;  // returned, not reported
-  return SymbolSet(context->symbols, variable, FindWindowByName(name) != nullptr ? "TRUE" : "FALSE");
+  return SymbolSet(context->symbols, variable, TrueOrFalse(FindWindowByName(name) != nullptr));
 }

@@ -10,6 +10,7 @@
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
+#include "engine/text.h"
 #include "platform/windows_family.h"
 
 namespace {
@@ -134,5 +135,5 @@ int IsServiceRunningCommand(ScriptContext* context, ScriptLine* line) {
     running = service.get() != nullptr && ReadState(service.get(), &status) &&
               status.dwCurrentState == SERVICE_RUNNING;
   }
-  return SymbolSet(context->symbols, variable, running ? "TRUE" : "FALSE");
+  return SymbolSet(context->symbols, variable, TrueOrFalse(running));
 }

@@ -166,8 +166,7 @@ int GetIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
 
   char value[kIniValueChars] = "";
   GetPrivateProfileStringA(args.section, args.key, "", value, sizeof(value), args.file);
-  result = SymbolSet(context->symbols, args.variable, value);
-  return result == kResultOk ? kResultOk : FailLine(context, line, result);
+  return StoreOrFail(context, line, args.variable, value);
 }
 
 int SetIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
@@ -195,7 +194,7 @@ int FindIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
     found = GetPrivateProfileStringA(args.section, args.key, "", value, sizeof(value), args.file) > 0;
   }
   TrimText(args.variable);
-  return SymbolSet(context->symbols, args.variable, found ? "TRUE" : "FALSE");
+  return SymbolSet(context->symbols, args.variable, TrueOrFalse(found));
 }
 
 int DeleteIniFileSectionCommand(ScriptContext* context, ScriptLine* line) {

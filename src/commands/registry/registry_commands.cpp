@@ -18,13 +18,6 @@ constexpr size_t kRegistryDataBytes = 260;
 constexpr size_t kSetDataChars = 1000;
 constexpr size_t kSubkeyNameChars = 261;
 
-const char* TrueOrFalse(bool yes) { return yes ? "TRUE" : "FALSE"; }
-
-// Stores a variable; a failure is reported by the handler convention.
-int StoreOrFail(ScriptContext* context, ScriptLine* line, const char* name, const char* value) {
-  int result = SymbolSet(context->symbols, name, value);
-  return result == kResultOk ? kResultOk : FailLine(context, line, result);
-}
 
 // A value read into 260 bytes; false when it is missing or longer. The extra byte keeps
 // string data of exactly 260 bytes terminated.

@@ -29,10 +29,6 @@ void VariableName(const ScriptLine* line, char* name) {
   TrimText(name);
 }
 
-int StoreOrFail(ScriptContext* context, ScriptLine* line, const char* name, const char* value) {
-  int result = SymbolSet(context->symbols, name, value);
-  return result == kResultOk ? kResultOk : FailLine(context, line, result);
-}
 
 bool WindowsVersion(OSVERSIONINFOA* version) {
   std::memset(version, 0, sizeof(*version));
@@ -235,7 +231,7 @@ int IsAdminCommand(ScriptContext* context, ScriptLine* line) {
     admin = manager != nullptr;
     if (manager != nullptr) CloseServiceHandle(manager);
   }
-  return StoreOrFail(context, line, line->argumentText, admin ? "TRUE" : "FALSE");
+  return StoreOrFail(context, line, line->argumentText, TrueOrFalse(admin));
 }
 
 int GetKivrunVersionCommand(ScriptContext* context, ScriptLine* line) {

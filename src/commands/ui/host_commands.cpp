@@ -123,7 +123,5 @@ int GetParamCommand(ScriptContext* context, ScriptLine* line) {
 
   char value[kParamValueChars];
   FindParamValue(HostParams(), lowered, value, sizeof(value));
-  result = SymbolSet(context->symbols, name, value);
-  if (result != kResultOk) return FailLine(context, line, result);
-  return kResultOk;
+  return StoreOrFail(context, line, name, value);
 }

@@ -114,8 +114,7 @@ int YesNoCommand(ScriptContext* context, ScriptLine* line) {
   result = SubstituteVariables(context, question, text, sizeof(text));
   if (result != kResultOk) return FailLine(context, line, result);
   int answer = MessageBoxA(nullptr, text, kYesNoCaption, MB_ICONQUESTION | MB_YESNO);
-  result = SymbolSet(context->symbols, variable, answer == IDYES ? "YES" : "NO");
-  return result == kResultOk ? kResultOk : FailLine(context, line, result);
+  return StoreOrFail(context, line, variable, answer == IDYES ? "YES" : "NO");
 }
 
 int StartProgressDlgCommand(ScriptContext* context, ScriptLine* line) {

@@ -8,48 +8,24 @@
 #include "command_test.h"
 #include "commands/files/file_commands.h"
 #include "engine/result_codes.h"
+#include "win32/file_fixtures.h"
 #include "win32/helper_process.h"
 
 namespace {
 
 const std::string kRoot = "C:\\kivtest\\files";
 
-void Write(const std::string& path, const std::string& text) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string Pending() {
-  char data[16384] = {};
-  DWORD size = sizeof(data);
-  RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-               "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data, &size);
-  return std::string(data, size);
-}
-
-void ForgetPending() {
-  HKEY key = nullptr;
-  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, &key);
-  RegDeleteValueA(key, "PendingFileRenameOperations");
-  RegCloseKey(key);
-}
-
 class FileCommands : public CommandTest {
  protected:
   void SetUp() override {
     CreateDirectoryA("C:\\kivtest", nullptr);
     DeleteTree(kRoot.c_str());
-    ForgetPending();
+    ForgetPendingDeletions();
     CreateDirectoryA(kRoot.c_str(), nullptr);
   }
   void TearDown() override {
     DeleteTree(kRoot.c_str());
-    ForgetPending();
+    ForgetPendingDeletions();
     ClearReferenceFiles();
   }
 };
@@ -58,7 +34,7 @@ class FileCommands : public CommandTest {
 
 TEST_F(FileCommands, CreateDirMakesTheWholeChainAndRefusesShortNames) {
   EXPECT_EQ(Run("SET R=" + kRoot + "\r\nCREATEDIR %%R%%\\A\\B\\C\r\n"), kResultOk);
-  EXPECT_TRUE(Exists(kRoot + "\\A\\B\\C"));
+  EXPECT_TRUE(PathExists(kRoot + "\\A\\B\\C"));
   EXPECT_EQ(Run("CREATEDIR ab\r\n"), kResultBadSwitch);
   EXPECT_FALSE(log_.Contains("Error:"));
   EXPECT_EQ(Run("CREATEDIR %%Undefined%%\\x\r\n"), kResultSymbolNotFound);
@@ -68,25 +44,25 @@ TEST_F(FileCommands, CreateDirMakesTheWholeChainAndRefusesShortNames) {
 TEST_F(FileCommands, RemoveDirTakesOnlyAnEmptyFolderAndTheRecursiveFormTakesATree) {
   CreateDirectoryA((kRoot + "\\Empty").c_str(), nullptr);
   CreateDirectoryA((kRoot + "\\Full").c_str(), nullptr);
-  Write(kRoot + "\\Full\\a.txt", "a");
+  WriteFileText(kRoot + "\\Full\\a.txt", "a");
   CreateDirectoryA((kRoot + "\\Full\\Sub").c_str(), nullptr);
-  Write(kRoot + "\\Full\\Sub\\b.txt", "b");
+  WriteFileText(kRoot + "\\Full\\Sub\\b.txt", "b");
   SetFileAttributesA((kRoot + "\\Full\\Sub\\b.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(Run("REMOVEDIR " + kRoot + "\\Empty\r\nREMOVEDIR " + kRoot + "\\Full\r\n"), kResultOk);
-  EXPECT_FALSE(Exists(kRoot + "\\Empty"));
-  EXPECT_TRUE(Exists(kRoot + "\\Full"));
+  EXPECT_FALSE(PathExists(kRoot + "\\Empty"));
+  EXPECT_TRUE(PathExists(kRoot + "\\Full"));
   EXPECT_EQ(Run("REMOVEDIRRECURSIVE " + kRoot + "\\Full\r\n"), kResultOk);
-  EXPECT_FALSE(Exists(kRoot + "\\Full"));
+  EXPECT_FALSE(PathExists(kRoot + "\\Full"));
 }
 
 TEST_F(FileCommands, ATreeWithAFileInUseIsScheduledFileBeforeFolder) {
   CreateDirectoryA((kRoot + "\\Busy").c_str(), nullptr);
-  Write(kRoot + "\\Busy\\in use.dll", "x");
+  WriteFileText(kRoot + "\\Busy\\in use.dll", "x");
   HANDLE inUse = CreateFileA((kRoot + "\\Busy\\in use.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(Run("REMOVEDIRRECURSIVE " + kRoot + "\\Busy\r\n"), kResultOk);
   CloseHandle(inUse);
-  std::string pending = Pending();
+  std::string pending = PendingDeletions();
   size_t file = pending.find(kRoot + "\\Busy\\in use.dll");
   size_t folder = pending.find(kRoot + "\\Busy", file + 1);
   EXPECT_NE(file, std::string::npos);
@@ -94,7 +70,7 @@ TEST_F(FileCommands, ATreeWithAFileInUseIsScheduledFileBeforeFolder) {
 }
 
 TEST_F(FileCommands, CopyOneFileCopiesOnceAndReportsATargetInUse) {
-  Write(kRoot + "\\src.txt", "source");
+  WriteFileText(kRoot + "\\src.txt", "source");
   EXPECT_EQ(Run("SET R=" + kRoot + "\r\nCOPYONEFILE %%R%%\\src.txt , %%R%%\\dst.txt\r\n"), kResultOk);
   EXPECT_EQ(ReadWholeFile(kRoot + "\\dst.txt"), "source");
   EXPECT_EQ(Run("COPYONEFILE " + kRoot + "\\src.txt\r\n"), kResultBadSwitch);
@@ -105,23 +81,23 @@ TEST_F(FileCommands, CopyOneFileCopiesOnceAndReportsATargetInUse) {
 }
 
 TEST_F(FileCommands, DeleteOneFileDeletesOrSchedulesAndNeedsAPath) {
-  Write(kRoot + "\\gone.txt", "x");
+  WriteFileText(kRoot + "\\gone.txt", "x");
   SetFileAttributesA((kRoot + "\\gone.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  Write(kRoot + "\\busy.txt", "x");
+  WriteFileText(kRoot + "\\busy.txt", "x");
   HANDLE inUse = CreateFileA((kRoot + "\\busy.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              0, nullptr);
   EXPECT_EQ(Run("DELETEONEFILE " + kRoot + "\\gone.txt\r\nDELETEONEFILE " + kRoot + "\\busy.txt\r\nDELETEONEFILE " +
                 kRoot + "\\never.txt\r\n"),
             kResultOk);
   CloseHandle(inUse);
-  EXPECT_FALSE(Exists(kRoot + "\\gone.txt"));
-  EXPECT_NE(Pending().find(kRoot + "\\busy.txt"), std::string::npos);
+  EXPECT_FALSE(PathExists(kRoot + "\\gone.txt"));
+  EXPECT_NE(PendingDeletions().find(kRoot + "\\busy.txt"), std::string::npos);
   EXPECT_EQ(Run("DELETEONEFILE %%Undefined%%\r\n"), kResultBadSwitch);
 }
 
 TEST_F(FileCommands, FileTestsTellFilesFromFoldersAndLockedFromFree) {
-  Write(kRoot + "\\free.txt", "x");
-  Write(kRoot + "\\readonly.txt", "x");
+  WriteFileText(kRoot + "\\free.txt", "x");
+  WriteFileText(kRoot + "\\readonly.txt", "x");
   SetFileAttributesA((kRoot + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(Run("SET R=" + kRoot + "\r\nFILEEXISTS A=%%R%%\\free.txt\r\nFILEEXISTS B=%%R%%\r\nFILEEXISTS C=%%R%%\\x\r\n"
                 "ISFILELOCKED D=" + kRoot + "\\missing.txt\r\nISFILELOCKED E=" + kRoot + "\\readonly.txt\r\n"
@@ -140,7 +116,7 @@ TEST_F(FileCommands, FileTestsTellFilesFromFoldersAndLockedFromFree) {
 }
 
 TEST_F(FileCommands, IsCurrentFileOlderComparesWithAReferenceRecord) {
-  Write(kRoot + "\\scan.dat", "x");
+  WriteFileText(kRoot + "\\scan.dat", "x");
   const std::string workDir = "SETWORKDIR " + kRoot + "\r\n";
   EXPECT_EQ(Run(workDir + "ISCURRENTFILEOLDER A=missing.dat\r\n"), kResultOk);
   EXPECT_EQ(Var("A"), "TRUE");
@@ -162,7 +138,7 @@ TEST_F(FileCommands, IsCurrentFileOlderComparesWithAReferenceRecord) {
 
 TEST_F(FileCommands, WaitTillUnlockedWaitsInStepsUntilTheFileIsFreeOrTheTimeIsOver) {
   const std::string file = kRoot + "\\locked.txt";
-  Write(file, "x");
+  WriteFileText(file, "x");
   SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
   DWORD start = GetTickCount();
   EXPECT_EQ(Run("WAITTILLUNLOCKED " + file + ",2500\r\n"), kResultOk);
@@ -186,8 +162,8 @@ TEST_F(FileCommands, WaitTillUnlockedWaitsInStepsUntilTheFileIsFreeOrTheTimeIsOv
 }
 
 TEST_F(FileCommands, CanAllFilesBeCopiedRemembersItsAnswerForAnEmptyList) {
-  Write(kRoot + "\\a.dll", "a");
-  Write(kRoot + "\\b.dll", "b");
+  WriteFileText(kRoot + "\\a.dll", "a");
+  WriteFileText(kRoot + "\\b.dll", "b");
   SetFileAttributesA((kRoot + "\\b.dll").c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(Run("CANALLFILESBECOPIED V=" + kRoot + "\\a.dll," + kRoot + "\\b.dll\r\nCANALLFILESBECOPIED W=\r\n"),
             kResultOk);
@@ -202,15 +178,15 @@ TEST_F(FileCommands, CanAllFilesBeCopiedRemembersItsAnswerForAnEmptyList) {
 
 TEST_F(FileCommands, RemoveScanExeFromAutoexecTakesTheScannerLineAndTheNext) {
   const char* autoexec = "C:\\AutoExec.Bat";
-  Write(autoexec, "@ECHO OFF\r\nC:\\VORNA\\SCAN.EXE /NOMEM\r\nREM after\r\nPATH C:\\DOS\r\n");
+  WriteFileText(autoexec, "@ECHO OFF\r\nC:\\VORNA\\SCAN.EXE /NOMEM\r\nREM after\r\nPATH C:\\DOS\r\n");
   EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC\r\n"), kResultOk);
   EXPECT_EQ(ReadWholeFile(autoexec), "@ECHO OFF\r\nPATH C:\\DOS\r\n");
 
-  Write(autoexec, "@ECHO OFF\r\nC:\\VORNA\\SCAN.EXE C:\r\n");
+  WriteFileText(autoexec, "@ECHO OFF\r\nC:\\VORNA\\SCAN.EXE C:\r\n");
   EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC ignored\r\n"), kResultOk);
   EXPECT_EQ(ReadWholeFile(autoexec), "@ECHO OFF\r\n");
 
-  Write(autoexec, "@ECHO OFF\r\nscan.exe /x\r\nSCAN.EXE\r\n");
+  WriteFileText(autoexec, "@ECHO OFF\r\nscan.exe /x\r\nSCAN.EXE\r\n");
   EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC\r\n"), kResultOk);
   EXPECT_EQ(ReadWholeFile(autoexec), "@ECHO OFF\r\nscan.exe /x\r\nSCAN.EXE\r\n");
   DeleteFileA(autoexec);

@@ -6,6 +6,7 @@
 
 #include "command_test.h"
 #include "engine/result_codes.h"
+#include "win32/file_fixtures.h"
 #include "win32/helper_process.h"
 
 namespace {
@@ -13,17 +14,7 @@ namespace {
 const std::string kPackage = "C:\\kivtest\\package";
 const std::string kTarget = "C:\\kivtest\\installed\\engine";
 
-void Write(const std::string& path, const std::string& text) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 std::string Read(const std::string& path) { return ReadWholeFile(path); }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Sets a file's last-write time `secondsFromNow` away from now.
 void Touch(const std::string& path, int secondsFromNow) {
@@ -59,8 +50,8 @@ class FileLists : public CommandTest {
     RemoveTree(kPackage);
     CreateDirectoryA("C:\\kivtest", nullptr);
     CreateDirectoryA(kPackage.c_str(), nullptr);
-    Write(kPackage + "\\app.exe", "new app");
-    Write(kPackage + "\\new.dll", "new dll");
+    WriteFileText(kPackage + "\\app.exe", "new app");
+    WriteFileText(kPackage + "\\new.dll", "new dll");
   }
   void TearDown() override {
     RemoveTree("C:\\kivtest\\installed");
@@ -77,7 +68,7 @@ TEST_F(FileLists, CopyFilesCopiesFromTheScriptFolderIntoANewWorkingFolder) {
   EXPECT_EQ(Install("FILECIO app.exe\r\nFILECIO new.dll , old.dll\r\n"), kResultOk);
   EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");
   EXPECT_EQ(Read(kTarget + "\\old.dll"), "new dll");
-  EXPECT_FALSE(Exists(kTarget + "\\new.dll"));
+  EXPECT_FALSE(PathExists(kTarget + "\\new.dll"));
   EXPECT_TRUE(log_.Contains("FILECIO: " + kPackage + "\\app.exe " + kTarget + "\\app.exe\r\n"));
   EXPECT_FALSE(log_.Contains("Executing line 6"));  // entries log only their own line
 }
@@ -85,7 +76,7 @@ TEST_F(FileLists, CopyFilesCopiesFromTheScriptFolderIntoANewWorkingFolder) {
 TEST_F(FileLists, FileCioLeavesANewerFileAndFileCowDoesNot) {
   CreateDirectoryA("C:\\kivtest\\installed", nullptr);
   CreateDirectoryA(kTarget.c_str(), nullptr);
-  Write(kTarget + "\\app.exe", "installed newer");
+  WriteFileText(kTarget + "\\app.exe", "installed newer");
   Touch(kTarget + "\\app.exe", 3600);
   EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
   EXPECT_EQ(Read(kTarget + "\\app.exe"), "installed newer");
@@ -93,7 +84,7 @@ TEST_F(FileLists, FileCioLeavesANewerFileAndFileCowDoesNot) {
   EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");
 
   // An older or equally old file is replaced; so is a read-only one.
-  Write(kTarget + "\\app.exe", "installed older");
+  WriteFileText(kTarget + "\\app.exe", "installed older");
   Touch(kTarget + "\\app.exe", -3600);
   SetFileAttributesA((kTarget + "\\app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
@@ -103,11 +94,11 @@ TEST_F(FileLists, FileCioLeavesANewerFileAndFileCowDoesNot) {
 TEST_F(FileLists, AMissingSourceEndsTheListWith13EvenUnderFileCow) {
   EXPECT_EQ(Install("FILECOW missing.dll\r\nFILECIO app.exe\r\n"), kResultFileNotFound);
   EXPECT_TRUE(log_.Contains("Error: The requested file does not exist.\n>>Line 5: FILECOW missing.dll\r\n"));
-  EXPECT_FALSE(Exists(kTarget + "\\app.exe"));
+  EXPECT_FALSE(PathExists(kTarget + "\\app.exe"));
 }
 
 TEST_F(FileLists, EntriesAreUsedAsWrittenAndOtherLinesRunAsUsual) {
-  Write(kPackage + "\\%%X%%", "literal");
+  WriteFileText(kPackage + "\\%%X%%", "literal");
   EXPECT_EQ(Install("SET X=app.exe\r\nFILECIO %%X%%\r\nRETURN now\r\nGOTOIF 1=1,Side\r\nFILECIO app.exe\r\n"
                     "[Side]\r\nSET SideRan=1\r\n"),
             kResultOk);
@@ -126,7 +117,7 @@ TEST_F(FileLists, AMissingListSectionGives4ForTheCallingLine) {
 TEST_F(FileLists, ALockedTargetIsTriedFiveTimesThenFileCioReports33AndFileCowGoesOn) {
   CreateDirectoryA("C:\\kivtest\\installed", nullptr);
   CreateDirectoryA(kTarget.c_str(), nullptr);
-  Write(kTarget + "\\app.exe", "old");
+  WriteFileText(kTarget + "\\app.exe", "old");
   Touch(kTarget + "\\app.exe", -3600);
   {
     FileHolder holder("write", kTarget + "\\app.exe");
@@ -135,10 +126,10 @@ TEST_F(FileLists, ALockedTargetIsTriedFiveTimesThenFileCioReports33AndFileCowGoe
     EXPECT_EQ(Install("FILECIO app.exe\r\nFILECIO new.dll\r\n"), kResultTargetInUse);
     EXPECT_GE(GetTickCount() - start, 4500u);
     EXPECT_TRUE(log_.Contains("Error: Target file is in use.\n>>Line 5: FILECIO app.exe\r\n"));
-    EXPECT_FALSE(Exists(kTarget + "\\new.dll"));
+    EXPECT_FALSE(PathExists(kTarget + "\\new.dll"));
 
     EXPECT_EQ(Install("FILECOW app.exe\r\nFILECIO new.dll\r\n"), kResultOk);
-    EXPECT_TRUE(Exists(kTarget + "\\new.dll"));
+    EXPECT_TRUE(PathExists(kTarget + "\\new.dll"));
   }
   EXPECT_EQ(Read(kTarget + "\\app.exe"), "old");
 }
@@ -148,8 +139,8 @@ TEST_F(FileLists, DelFilesDeletesDestinationsAndSchedulesWhatIsInUse) {
   EXPECT_EQ(RunScript("[Main]\r\nSETWORKDIR " + kTarget + "\r\nDELFILES Files\r\n[Files]\r\nFILECIO app.exe\r\n"
                       "FILECIO new.dll,old.dll\r\nFILECIO never.there\r\n"),
             kResultOk);
-  EXPECT_FALSE(Exists(kTarget + "\\app.exe"));
-  EXPECT_FALSE(Exists(kTarget + "\\old.dll"));
+  EXPECT_FALSE(PathExists(kTarget + "\\app.exe"));
+  EXPECT_FALSE(PathExists(kTarget + "\\old.dll"));
 
   // A file in use stays, and is scheduled for the next restart.
   EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
@@ -157,15 +148,8 @@ TEST_F(FileLists, DelFilesDeletesDestinationsAndSchedulesWhatIsInUse) {
                              0, nullptr);
   EXPECT_EQ(RunScript("[Main]\r\nSETWORKDIR " + kTarget + "\r\nDELFILES Files\r\n[Files]\r\nFILECIO app.exe\r\n"),
             kResultOk);
-  EXPECT_TRUE(Exists(kTarget + "\\app.exe"));
-  char pending[16384] = {};
-  DWORD size = sizeof(pending);
-  RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-               "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
-  EXPECT_NE(std::string(pending, size).find(kTarget + "\\app.exe"), std::string::npos);
+  EXPECT_TRUE(PathExists(kTarget + "\\app.exe"));
+  EXPECT_NE(PendingDeletions().find(kTarget + "\\app.exe"), std::string::npos);
   CloseHandle(inUse);
-  HKEY key = nullptr;
-  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, &key);
-  RegDeleteValueA(key, "PendingFileRenameOperations");
-  RegCloseKey(key);
+  ForgetPendingDeletions();
 }

@@ -8,17 +8,10 @@
 #include "command_test.h"
 #include "commands/ui/reboot_commands.h"
 #include "engine/result_codes.h"
+#include "win32/file_fixtures.h"
 
 namespace {
 using RebootCommands = CommandTest;
-
-std::string Pending() {
-  char data[16384] = {};
-  DWORD size = sizeof(data);
-  RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-               "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data, &size);
-  return std::string(data, size);
-}
 }  // namespace
 
 TEST_F(RebootCommands, SetRebootFlagWritesAnEntryPerKeyAndSchedulesTheMarker) {
@@ -35,13 +28,10 @@ TEST_F(RebootCommands, SetRebootFlagWritesAnEntryPerKeyAndSchedulesTheMarker) {
   EXPECT_STREQ(value, "1");
   GetPrivateProfileStringA("Reboot", "%%PRODUCT%%", "", value, sizeof(value), marker);
   EXPECT_STREQ(value, "1");
-  EXPECT_NE(Pending().find(marker), std::string::npos);
+  EXPECT_NE(PendingDeletions().find(marker), std::string::npos);
 
   DeleteFileA(marker);
-  HKEY key = nullptr;
-  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, &key);
-  RegDeleteValueA(key, "PendingFileRenameOperations");
-  RegCloseKey(key);
+  ForgetPendingDeletions();
 }
 
 TEST_F(RebootCommands, PromptRebootAnsweredNoDoesNothing) {
