@@ -48,3 +48,35 @@ TEST(SystemFamily, GetOsTypeAndIsAdminFollowTheWindowsFamily) {
   SetWineVersion(nullptr);
   EXPECT_EQ(family, "WIN32_9X 4.10 TRUE");
 }
+
+// On the 9x family a file in use is scheduled through wininit.ini, under its short name,
+// and the service commands do nothing.
+TEST(SystemFamily, The9xRouteSchedulesDeletionsInWininitAndSkipsServices) {
+  CreateDirectoryA("C:\\kivtest\\long folder name", nullptr);
+  const std::string file = "C:\\kivtest\\long folder name\\busy file.dll";
+  HANDLE busy = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
+                            nullptr);
+  char shortPath[MAX_PATH] = "";
+  GetShortPathNameA(file.c_str(), shortPath, sizeof(shortPath));
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, sizeof(windows));
+  const std::string wininit = std::string(windows) + "\\wininit.ini";
+  DeleteFileA(wininit.c_str());
+
+  std::string script = WriteScript("family9x.kiv",
+                                   "[Main]\r\nSET S=unset\r\nDELETEONEFILE " + file +
+                                       "\r\nSTOPSERVICE NoSuchService\r\nISSERVICERUNNING S=NoSuchService\r\n"
+                                       "CONTINUEIF %%S%%=unset\r\nSET X\r\n");
+  SetWineVersion("win98");
+  DWORD code = RunKivrun({"/Script=" + script, "/Section=Main", "/Log=" + FreshLog("family9x")});
+  SetWineVersion(nullptr);
+  CloseHandle(busy);
+
+  EXPECT_EQ(code, 23u);  // S stayed "unset", so the script reached SET X
+  char value[MAX_PATH] = "";
+  GetPrivateProfileStringA("rename", "NUL", "", value, sizeof(value), wininit.c_str());
+  EXPECT_STREQ(value, shortPath);
+  DeleteFileA(wininit.c_str());
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA("C:\\kivtest\\long folder name");
+}
