@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Prints the benchmark figures: the loader and the executor natively (optimised), and
-# Kivrun.exe's start-up under Wine (the 64-bit Windows build).
+# Prints the benchmark figures: the loader and the executor natively (optimised), and the
+# executor and Kivrun.exe's start-up under Wine (the 64-bit Windows build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -10,6 +10,8 @@ build/bench/bin/kivrun_parse_bench
 build/bench/bin/kivrun_exec_bench
 
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win64 -j "$(nproc)" --target kivrun_startup_bench >/dev/null
+cmake --build build/win64 -j "$(nproc)" --target kivrun_startup_bench kivrun_exec_bench >/dev/null
 source scripts/wine-prefix.sh
+echo "Under Wine:"
+wine build/win64/bin/kivrun_exec_bench.exe
 wine build/win64/bin/kivrun_startup_bench.exe

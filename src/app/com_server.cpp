@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/registrar.h"
+#include "platform/win32_handles.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ void UnregisterOwnTypeLib() {
   if (SUCCEEDED(library->GetLibAttr(&attributes))) {
     // Looked up at run time: older systems' oleaut32 lack it.
     using UnRegisterFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
-    HMODULE oleaut = LoadLibraryA("oleaut32.dll");
+    HMODULE oleaut = LoadSystemLibrary("oleaut32.dll");
     if (oleaut != nullptr) {
       auto unregister = reinterpret_cast<UnRegisterFn>(
           reinterpret_cast<void*>(GetProcAddress(oleaut, "UnRegisterTypeLib")));

@@ -9,6 +9,7 @@
 #include "app/host_text.h"
 #include "engine/text.h"
 #include "platform/final_status_win32.h"
+#include "platform/process_tool.h"
 
 namespace {
 
@@ -53,7 +54,9 @@ const char* HostParams() { return g_params; }
 const char* HostParamsRaw() { return g_paramsRaw; }
 
 void WatchParentProcess(const char* processId) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::atol(processId)));
+  const DWORD id = static_cast<DWORD>(std::atol(processId));
+  SetHostProcessId(id);  // no command may end the host
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
   if (process == nullptr) return;  // the option is ignored
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WatchParent, process, 0, nullptr));
   if (thread == nullptr) {

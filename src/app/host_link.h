@@ -13,6 +13,7 @@ const char* HostParamsRaw();  // as it stood on the command line
 
 // Parent=: when that process can be opened, a thread waits for it to end and then ends
 // Kivrun at once with exit code -1.
+// That process is also spared by every command that ends processes.
 void WatchParentProcess(const char* processId);
 
 // CallBack= and AppUtil=: unmarshal the interface; on failure the place stays empty.

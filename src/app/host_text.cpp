@@ -18,6 +18,9 @@ void FindParamValue(const char* params, const char* key, char* dest, size_t size
   if (size == 0) return;
   dest[0] = '\0';
   const size_t keyLength = std::strlen(key);
+  // An empty key would match at every position, the terminator included, and the search
+  // would step past it: it names no entry.
+  if (keyLength == 0) return;
   for (const char* at = std::strstr(params, key); at != nullptr; at = std::strstr(at + 1, key)) {
     if (at[keyLength] != '=' || at[keyLength + 1] != '"') continue;
     const char* value = at + keyLength + 2;

@@ -9,5 +9,5 @@
 size_t DecodeHexText(const char* text, unsigned char* dest, size_t size);
 
 // The value of the first `key="` in `params` up to the next double quote, cut to size - 1;
-// empty when the key is missing or its value has no closing quote.
+// empty when the key is empty or missing or its value has no closing quote.
 void FindParamValue(const char* params, const char* key, char* dest, size_t size);

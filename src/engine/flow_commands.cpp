@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/executor.h"
 #include "engine/report.h"
@@ -82,9 +83,10 @@ int SetCommand(ScriptContext* context, ScriptLine* line) {
   int result = SplitAssignment(line->argumentText, name, sizeof(name), value, sizeof(value));
   if (result != kResultOk) return FailLine(context, line, result);
 
+  // An undefined variable (28) or a value that does not fit (24) leaves the variable as it was.
   char substituted[kSetValueChars];
-  result = SubstituteVariables(context, value, substituted, sizeof(substituted));
-  if (result != kResultOk) return FailLine(context, line, result);
+  result = SubstituteActingText(context, line, value, substituted, sizeof(substituted));
+  if (result != kResultOk) return result;
 
   return StoreOrFail(context, line, name, substituted);
 }

@@ -14,6 +14,10 @@
 
 namespace {
 
+constexpr size_t kUtf8MarkBytes = 3;
+constexpr uint32_t kUtf16ProbeBytes = 8;  // the first four UTF-16 characters
+const char kUtf16Refused[] = "Script is UTF-16 text: save it as ANSI";
+
 void FreeSection(ScriptSection* section) {
   if (section->lines != nullptr) {
     while (RecordLinks* links = RecordListRemoveFirst(section->lines)) HeapBlockFree(links);
@@ -32,6 +36,43 @@ ScriptContext* CreateContext() {
     return nullptr;
   }
   return context;
+}
+
+// Scripts are ANSI text. Editors may put a UTF-8 byte-order mark before it, which the parse
+// skips; UTF-16 text ("Unicode" in Notepad) would read as a string that ends at its second
+// byte. It has a byte-order mark (FF FE or FE FF), or, without one, a NUL as every second
+// byte of its first characters.
+bool IsUtf16Text(const unsigned char* text, uint32_t size) {
+  if (size >= 2 && ((text[0] == 0xFF && text[1] == 0xFE) || (text[0] == 0xFE && text[1] == 0xFF))) return true;
+  const uint32_t probe = (size < kUtf16ProbeBytes ? size : kUtf16ProbeBytes) & ~1u;
+  if (probe == 0) return false;
+  bool highBytesNul = true;  // little-endian: the second byte of each pair
+  bool lowBytesNul = true;   // big-endian: the first
+  for (uint32_t i = 0; i < probe; i += 2) {
+    if (text[i + 1] != 0) highBytesNul = false;
+    if (text[i] != 0) lowBytesNul = false;
+  }
+  return highBytesNul != lowBytesNul;  // all NUL is a zeroed file, not text
+}
+
+bool HasUtf8Mark(const char* text) {
+  return static_cast<unsigned char>(text[0]) == 0xEF && static_cast<unsigned char>(text[1]) == 0xBB &&
+         static_cast<unsigned char>(text[2]) == 0xBF;
+}
+
+// A record that cannot be allocated ends the load through the error report, so the log names
+// the line and the host hears of the failure. The line's text is taken as it stands in the
+// file from `start`, up to its end or kArgumentReadChars bytes.
+int ReportLoadFailure(const ScriptContext* context, const char* text, size_t start, int code) {
+  const char* line = text + start;
+  size_t length = 0;
+  while (length < kArgumentReadChars && line[length] != '\0' && line[length] != '\r' && line[length] != '\n') {
+    ++length;
+  }
+  char lineText[kArgumentReadChars + 1];
+  CopyText(lineText, sizeof(lineText), line, length);
+  ReportError(code, context->lineCounter, lineText);
+  return code;
 }
 
 }  // namespace
@@ -88,6 +129,11 @@ int LoadScript(const char* path, char** bufferOut) {
     HeapBlockFree(buffer);
     return kResultReadFailed;
   }
+  if (IsUtf16Text(reinterpret_cast<const unsigned char*>(buffer), size)) {
+    HeapBlockFree(buffer);
+    ReportError(kResultReadFailed, 1, kUtf16Refused);
+    return kResultReadFailed;
+  }
   *bufferOut = buffer;  // zero-filled, so the byte after the text ends it
   return kResultOk;
 }
@@ -97,7 +143,7 @@ int ParseScript(ScriptContext* context, const char* text) {
   context->lineCounter = 1;
   bool inComment = false;
   int result = kResultOk;
-  size_t p = 0;
+  size_t p = HasUtf8Mark(text) ? kUtf8MarkBytes : 0;
   while (text[p] != '\0' && result == kResultOk) {
     switch (text[p]) {
       case ' ':
@@ -130,8 +176,9 @@ int ParseScript(ScriptContext* context, const char* text) {
 }
 
 int ParseSectionHeader(ScriptContext* context, const char* text, size_t* position) {
+  const size_t header = *position - 1;  // the "["
   auto* section = static_cast<ScriptSection*>(HeapBlockAlloc(sizeof(ScriptSection)));
-  if (section == nullptr) return kResultNoMemory;
+  if (section == nullptr) return ReportLoadFailure(context, text, header, kResultNoMemory);
 
   size_t p = *position;
   size_t length = 0;
@@ -142,9 +189,9 @@ int ParseSectionHeader(ScriptContext* context, const char* text, size_t* positio
   *position = p;
 
   section->lines = RecordListCreate();
-  if (section->lines == nullptr || !RecordListAppend(context->sections, &section->links)) {
+  if (section->lines == nullptr || !RecordListAppendNamed(context->sections, &section->links, section->name)) {
     FreeSection(section);
-    return kResultNoMemory;
+    return ReportLoadFailure(context, text, header, kResultNoMemory);
   }
   context->currentSection = section;
   return kResultOk;
@@ -155,8 +202,9 @@ int ParseCommandLine(ScriptContext* context, const char* text, size_t* position)
     LogError("Command outside of any section at line %u", context->lineCounter);
     return kResultNoMemory;
   }
+  const size_t start = *position;
   auto* line = static_cast<ScriptLine*>(HeapBlockAlloc(sizeof(ScriptLine)));
-  if (line == nullptr) return kResultNoMemory;
+  if (line == nullptr) return ReportLoadFailure(context, text, start, kResultNoMemory);
   line->lineNumber = context->lineCounter;
 
   // A run longer than the word buffer is skipped whole; no keyword is that long.
@@ -176,7 +224,7 @@ int ParseCommandLine(ScriptContext* context, const char* text, size_t* position)
   ReadArgumentText(text, position, line);
   if (!RecordListAppend(context->currentSection->lines, &line->links)) {
     HeapBlockFree(line);
-    return kResultNoMemory;
+    return ReportLoadFailure(context, text, start, kResultNoMemory);
   }
   return kResultOk;
 }
@@ -191,13 +239,10 @@ void ReadArgumentText(const char* text, size_t* position, ScriptLine* line) {
   TrimText(line->argumentText);
 }
 
+// The index keeps the first section of each name, as a walk in file order would find it.
 ScriptSection* FindSection(const RecordList* sections, const char* name) {
-  if (sections == nullptr || name == nullptr) return nullptr;
-  for (RecordLinks* links = sections->first; links != nullptr; links = links->next) {
-    ScriptSection* section = RecordFromLinks<ScriptSection>(links);
-    if (std::strcmp(section->name, name) == 0) return section;
-  }
-  return nullptr;
+  RecordLinks* links = RecordListFindNamed(sections, name);
+  return links != nullptr ? RecordFromLinks<ScriptSection>(links) : nullptr;
 }
 
 void ScriptClose(ScriptContext* context) {

@@ -18,8 +18,18 @@ bool RecordListAppend(RecordList* list, RecordLinks* record) {
   return true;
 }
 
+bool RecordListAppendNamed(RecordList* list, RecordLinks* record, const char* name) {
+  if (list == nullptr || record == nullptr || !NameIndexAdd(&list->names, name, record)) return false;
+  return RecordListAppend(list, record);
+}
+
+RecordLinks* RecordListFindNamed(const RecordList* list, const char* name) {
+  return list != nullptr ? NameIndexFind(&list->names, name) : nullptr;
+}
+
 RecordLinks* RecordListRemoveFirst(RecordList* list) {
   if (list == nullptr || list->first == nullptr) return nullptr;
+  NameIndexClear(&list->names);
   RecordLinks* record = list->first;
   list->first = record->next;
   if (list->first != nullptr) {
@@ -42,4 +52,8 @@ RecordLinks* RecordListAt(const RecordList* list, uint32_t index) {
   return record;
 }
 
-void RecordListFree(RecordList* list) { HeapBlockFree(list); }
+void RecordListFree(RecordList* list) {
+  if (list == nullptr) return;
+  NameIndexClear(&list->names);
+  HeapBlockFree(list);
+}

@@ -15,13 +15,10 @@ char* CopyToHeap(const char* text) {
   return copy;
 }
 
+// Names are unique in the table, so the index's first record of a name is the variable.
 SymbolRecord* FindSymbol(const SymbolTable* table, const char* name) {
-  if (table == nullptr) return nullptr;
-  for (RecordLinks* links = table->first; links != nullptr; links = links->next) {
-    SymbolRecord* symbol = RecordFromLinks<SymbolRecord>(links);
-    if (std::strcmp(symbol->name, name) == 0) return symbol;
-  }
-  return nullptr;
+  RecordLinks* links = RecordListFindNamed(table, name);
+  return links != nullptr ? RecordFromLinks<SymbolRecord>(links) : nullptr;
 }
 
 void FreeSymbol(SymbolRecord* symbol) {
@@ -50,7 +47,7 @@ int SymbolSet(SymbolTable* table, const char* name, const char* value) {
   symbol->name = CopyToHeap(name);
   symbol->value = CopyToHeap(value);
   if (symbol->name == nullptr || symbol->value == nullptr ||
-      !RecordListAppend(table, &symbol->links)) {
+      !RecordListAppendNamed(table, &symbol->links, symbol->name)) {
     FreeSymbol(symbol);
     return kResultNoMemory;
   }
@@ -70,7 +67,10 @@ void SymbolTableFree(SymbolTable* table) {
   RecordListFree(table);
 }
 
-int SubstituteVariables(const ScriptContext* context, const char* text, char* dest, size_t size) {
+int SubstituteVariables(const ScriptContext* context, const char* text, char* dest, size_t size,
+                        bool* cut) {
+  bool lost = false;
+  if (cut != nullptr) *cut = false;
   if (size == 0) return kResultOk;
   const size_t limit = size - 1;
   size_t o = 0;
@@ -91,16 +91,22 @@ int SubstituteVariables(const ScriptContext* context, const char* text, char* de
     name[n] = '\0';
     if (*p == '\0') break;  // an unclosed reference is dropped
 
-    char value[kSymbolValueChars];
-    if (SymbolGet(context->symbols, name, value, sizeof(value)) != kResultOk) {
+    const SymbolRecord* symbol = FindSymbol(context->symbols, name);
+    if (symbol == nullptr) {
       dest[o] = '\0';
       return kResultSymbolNotFound;
     }
+    // At most 259 characters of a value are inserted.
+    const size_t valueLength = std::strlen(symbol->value);
+    const size_t inserted = valueLength < kSymbolValueChars - 1 ? valueLength : kSymbolValueChars - 1;
+    if (inserted < valueLength) lost = true;
     dest[o] = '\0';
-    CopyText(dest + o, size - o, value);
+    if (!CopyText(dest + o, size - o, symbol->value, inserted)) lost = true;
     o += std::strlen(dest + o);
     p += 2;
   }
+  if (*p != '\0') lost = true;
   dest[o] = '\0';
+  if (cut != nullptr) *cut = lost;
   return kResultOk;
 }

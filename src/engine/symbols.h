@@ -23,4 +23,6 @@ constexpr size_t kSymbolValueChars = 260;  // at most 259 characters of a value 
 
 // Replaces each %%NAME%% of `text` by the variable's value, writing at most size - 1
 // characters to `dest`. Gives 0, or 28 with the output cut where the undefined name stood.
-int SubstituteVariables(const ScriptContext* context, const char* text, char* dest, size_t size);
+// `cut`, when given, is set when the output (or an inserted value) lost characters.
+int SubstituteVariables(const ScriptContext* context, const char* text, char* dest, size_t size,
+                        bool* cut = nullptr);

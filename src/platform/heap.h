@@ -1,5 +1,5 @@
 // Zero-filled memory blocks for script records, text copies and the file buffer.
-// On Win32 they come from the global heap (moveable, locked for their whole life);
+// On Win32 they come from the process heap (HeapAlloc, no handle per block);
 // the native build uses calloc. The core never sees which.
 #pragma once
 #include <cstddef>

@@ -7,6 +7,7 @@
 
 #include "log/log.h"
 #include "platform/text_holders.h"
+#include "platform/win32_handles.h"
 #include "platform/windows_family.h"
 
 namespace {
@@ -14,6 +15,9 @@ namespace {
 constexpr DWORD kCloseWaitMilliseconds = 10000;
 constexpr DWORD kMaxProcesses = 1024;
 constexpr DWORD kMaxModules = 1024;
+const char kFamilyFolderName[] = "\\Vorna\\";
+
+DWORD g_hostProcessId = 0;  // Parent=, when given
 
 template <class Function>
 bool Bind(HMODULE library, const char* name, Function* function) {
@@ -50,7 +54,7 @@ class ProcessToolBase : public ProcessTool {
   int KillByName(const char* name) override {
     int killed = 0;
     WalkProcesses([&](DWORD processId, const char* path) {
-      if (!PathContains(path, name)) return true;
+      if (!PathContains(path, name) || SpareProcess(processId, path)) return true;
       if (KillProcessById(processId) == 1) {
         killed = 1;
         return false;
@@ -90,7 +94,9 @@ class ProcessToolBase : public ProcessTool {
   // A user of the module: logged, and ended when asked and it runs from the family folder.
   static void ModuleUser(const char* modulePath, DWORD processId, const char* processPath, bool kill, int* outcome) {
     LogStatus("Module: %s is used by Process: %s", modulePath, processPath);
-    if (kill && RunsFromFamilyFolder(processPath)) *outcome = KillProcessById(processId);
+    if (kill && RunsFromFamilyFolder(processPath) && !SpareProcess(processId, processPath)) {
+      *outcome = KillProcessById(processId);
+    }
   }
 };
 
@@ -99,7 +105,7 @@ class PsapiProcessTool : public ProcessToolBase {
   ~PsapiProcessTool() override = default;  // the library stays loaded for the run
 
   bool Load() override {
-    library_ = LoadLibraryA("PsApi.dll");
+    library_ = LoadSystemLibrary("PsApi.dll");
     if (library_ != nullptr && Bind(library_, "EnumProcesses", &enumProcesses_) &&
         Bind(library_, "EnumProcessModules", &enumProcessModules_) &&
         Bind(library_, "GetModuleFileNameExA", &getModuleFileNameEx_)) {
@@ -180,7 +186,7 @@ class PsapiProcessTool : public ProcessToolBase {
 class ToolhelpProcessTool : public ProcessToolBase {
  public:
   bool Load() override {
-    library_ = LoadLibraryA("Kernel32.dll");
+    library_ = LoadSystemLibrary("Kernel32.dll");
     if (library_ != nullptr && Bind(library_, "Process32First", &process32First_) &&
         Bind(library_, "Process32Next", &process32Next_) && Bind(library_, "Module32First", &module32First_) &&
         Bind(library_, "Module32Next", &module32Next_) &&
@@ -243,6 +249,7 @@ ProcessTool* CreateToolhelpProcessTool() { return new ToolhelpProcessTool; }
 ProcessTool* CreateProcessTool() { return IsNtFamily() ? CreatePsapiProcessTool() : CreateToolhelpProcessTool(); }
 
 int KillProcessById(DWORD processId) {
+  if (IsSparedProcess(processId)) return 0;  // the callers name it in the log
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
   if (process == nullptr) return 0;
   WindowSearch search = {processId, false};
@@ -267,9 +274,21 @@ void ReportModuleUsers(const char* modulePath, bool kill) {
 }
 
 bool RunsFromFamilyFolder(const char* processPath) {
-  char folder[MAX_PATH + 8] = "";
+  char folder[MAX_PATH + sizeof(kFamilyFolderName)] = "";
   UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return false;
-  lstrcatA(folder, "\\Vorna");
+  lstrcatA(folder, kFamilyFolderName);
   return _strnicmp(processPath, folder, std::strlen(folder)) == 0;
+}
+
+void SetHostProcessId(DWORD processId) { g_hostProcessId = processId; }
+
+bool IsSparedProcess(DWORD processId) {
+  return processId == GetCurrentProcessId() || (g_hostProcessId != 0 && processId == g_hostProcessId);
+}
+
+bool SpareProcess(DWORD processId, const char* name) {
+  if (!IsSparedProcess(processId)) return false;
+  LogStatus("Process not ended (Kivrun or its host): %d, %s", static_cast<int>(processId), name);
+  return true;
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstring>
+
 class RegKey {
  public:
   RegKey() = default;
@@ -65,3 +67,16 @@ class LoadedModule {
  private:
   HMODULE module_;
 };
+
+// Every library loaded at run time comes from the system folder, named by its full path:
+// a bare name is looked for beside the program first, where a planted copy would win.
+// nullptr when the path does not fit or the library cannot be loaded.
+inline HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH];
+  const UINT folderLength = GetSystemDirectoryA(path, MAX_PATH);
+  const size_t nameLength = std::strlen(name);
+  if (folderLength == 0 || folderLength + 1 + nameLength >= MAX_PATH) return nullptr;
+  path[folderLength] = '\\';
+  std::memcpy(path + folderLength + 1, name, nameLength + 1);
+  return LoadLibraryA(path);
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,15 +28,18 @@ std::string LogValue(const std::string& line) {
   return value;
 }
 
+// The texts are heap copies of exactly their length, so a read past the end is seen.
+std::vector<char> HeapText(const char* text) { return std::vector<char>(text, text + std::strlen(text) + 1); }
+
 std::string Decode(const char* hex) {
   unsigned char bytes[64];
-  size_t count = DecodeHexText(hex, bytes, sizeof(bytes));
+  size_t count = DecodeHexText(HeapText(hex).data(), bytes, sizeof(bytes));
   return std::string(reinterpret_cast<char*>(bytes), count);
 }
 
 std::string Param(const char* params, const char* key, size_t size = 64) {
   std::string value(size, '?');
-  FindParamValue(params, key, &value[0], size);
+  FindParamValue(HeapText(params).data(), HeapText(key).data(), &value[0], size);
   return value.c_str();
 }
 
@@ -99,6 +103,7 @@ TEST(HostText, HexPairsDecodeToBytesAndAnOddDigitIsDropped) {
   EXPECT_EQ(Decode("4g"), "\x04");    // a pair's leading digit
   EXPECT_EQ(Decode("g4"), std::string(1, '\0'));
   EXPECT_EQ(Decode(""), "");
+  EXPECT_EQ(Decode("a"), "");
 }
 
 TEST(HostText, ParamLookupTakesTheFirstKeyWithEqualsAndQuote) {
@@ -110,4 +115,12 @@ TEST(HostText, ParamLookupTakesTheFirstKeyWithEqualsAndQuote) {
   EXPECT_EQ(Param("a=\"open", "a"), "");
   EXPECT_EQ(Param("a=b a=\"c\"", "a"), "c");
   EXPECT_EQ(Param("k=\"abcdef\"", "k", 4), "abc");
+}
+
+TEST(HostText, AnEmptyKeyOrATruncatedEntryAtTheEndGivesAnEmptyValue) {
+  EXPECT_EQ(Param("", ""), "");
+  EXPECT_EQ(Param("a=\"1\" =\"2\"", ""), "");
+  for (const char* params : {"a=\"1\" k", "a=\"1\" k=", "a=\"1\" k=\"", "a=\"1\" k=\"2"}) {
+    EXPECT_EQ(Param(params, "k"), "") << params;
+  }
 }

@@ -144,6 +144,21 @@ TEST_F(Engine, SetOfAnUndefinedVariableReports28AndKeepsTheOldValue) {
   EXPECT_TRUE(Logged("Error: Specified symbol was not found.\n>>Line 3: SET A=%%B%%\r\n"));
 }
 
+TEST_F(Engine, SetOfAValueThatWouldBeCutReports24AndKeepsTheOldValue) {
+  const std::string y(250, 'y');
+  // 500 characters fit the 1023 a value keeps; 1250 do not.
+  EXPECT_EQ(Run("[Main]\r\nSET Y=" + y + "\r\nSET A=%%Y%%%%Y%%\r\nSET B=%%Y%%%%Y%%%%Y%%%%Y%%%%Y%%\r\n"),
+            kResultNowhereToGetValue);
+  EXPECT_EQ(Var("A"), y + y);
+  EXPECT_EQ(Var("B"), "<undefined>");
+  EXPECT_TRUE(Logged("Error: Nowhere to get value from.\n>>Line 4: SET B=%%Y%%%%Y%%%%Y%%%%Y%%%%Y%%\r\n"));
+  ScriptClose(context_);
+  // At most 259 characters of a value are inserted: a longer one is not passed on cut.
+  EXPECT_EQ(Run("[Main]\r\nSET Y=" + y + "\r\nSET A=%%Y%%%%Y%%\r\nSET B=old\r\nSET B=%%A%%\r\n"),
+            kResultNowhereToGetValue);
+  EXPECT_EQ(Var("B"), "old");
+}
+
 TEST_F(Engine, CallStoresTheReturnedValueOrTheOutcome) {
   const std::string sections = "[Check]\r\nRETURN %%X%%\r\n[Plain]\r\nSET Y=1\r\n";
   EXPECT_EQ(Run("[Main]\r\nSET X=5\r\nCALL R=Check\r\nCALL P = Plain\r\nCALL Plain\r\n" + sections), kResultOk);

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/keywords.h"
 #include "engine/loader.h"
 #include "engine/result_codes.h"
+#include "platform/final_status.h"
 #include "platform/heap.h"
 #include "test_support.h"
 
@@ -80,6 +82,46 @@ TEST(Loader, SectionNamesKeepTheirBlanksAndTheFirstOfTwoEqualNamesIsFound) {
   EXPECT_EQ(FindSection(s.context->sections, "Main"), s.Section(1));
   EXPECT_EQ(FindSection(s.context->sections, "main"), nullptr);
   EXPECT_STREQ(s.Line(2, 0)->argumentText, "C=1");  // parsed, though never reachable
+
+  // Among many sections, each name twice, the first of each is still the one found.
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "[S" + std::to_string(i % 500) + "]\r\n";
+  Loaded many;
+  Load(many, text, "S0");
+  ASSERT_EQ(many.result, kResultOk);
+  for (uint32_t i = 0; i < 500; ++i) ASSERT_EQ(FindSection(many.context->sections, many.Section(i)->name), many.Section(i));
+}
+
+TEST(Loader, AUtf8MarkIsSkippedAndUtf16TextIsRefusedWith11) {
+  const std::string ansi = "[Main]\r\nSET A=1\r\n";
+  std::string littleEndian, bigEndian;
+  for (char c : ansi) {
+    littleEndian += std::string{c, '\0'};
+    bigEndian += std::string{'\0', c};
+  }
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool refused;
+  } cases[] = {{"plain", ansi, false},
+               {"UTF-8 mark", "\xEF\xBB\xBF" + ansi, false},
+               {"UTF-16LE mark", "\xFF\xFE" + littleEndian, true},
+               {"UTF-16BE mark", "\xFE\xFF" + bigEndian, true},
+               {"UTF-16LE without mark", littleEndian, true},
+               {"UTF-16BE without mark", bigEndian, true}};
+  for (const auto& c : cases) {
+    ResetFinalStatus();
+    LogRecorder log;
+    Loaded s;
+    Load(s, c.bytes);
+    ASSERT_EQ(s.result, c.refused ? kResultReadFailed : kResultOk) << c.name;
+    EXPECT_EQ(log.Contains(">>Line 1: Script is UTF-16 text: save it as ANSI\r\n"), c.refused) << c.name;
+    EXPECT_EQ(FinalStatusCode(), c.refused ? kStatusFailed : 0) << c.name;
+    if (!c.refused) {
+      EXPECT_EQ(s.Line(0, 0)->lineNumber, 2u) << c.name;
+    }
+  }
+  ResetFinalStatus();
 }
 
 TEST(Loader, KeywordsAreCaseInsensitiveAndOtherWordsGetOpcodeZero) {
@@ -222,7 +264,10 @@ TEST(Loader, EveryAllocationFailureGives1AndLeavesNothingBehind) {
   std::string path = WriteTempFile("alloc.kiv", "[Main]\r\nSET A=1\r\n[Sub]\r\nRETURN 1\r\n");
   const size_t baseline = HeapBlockUsage().liveBlocks;
   bool succeeded = false;
+  std::set<std::string> reported;  // the lines whose record could not be allocated
   for (long allowed = 0; allowed < 40 && !succeeded; ++allowed) {
+    ResetFinalStatus();
+    LogRecorder log;
     HeapBlockFailAfter(allowed);
     ScriptContext* context = nullptr;
     int result = ScriptOpen(path.c_str(), "Main", "", &context);
@@ -234,10 +279,20 @@ TEST(Loader, EveryAllocationFailureGives1AndLeavesNothingBehind) {
     } else {
       EXPECT_EQ(result, kResultNoMemory) << "after " << allowed << " allocations";
       EXPECT_EQ(context, nullptr);
+      const std::string text = log.Text(), error = "Error: Memory allocation failed.\n>>";
+      const size_t at = text.find(error);
+      if (at != std::string::npos) {
+        const size_t from = at + error.size();
+        reported.insert(text.substr(from, text.find("\r\n", from) - from));
+        EXPECT_EQ(FinalStatusCode(), kStatusFailed) << "after " << allowed << " allocations";
+      }
     }
     EXPECT_EQ(HeapBlockUsage().liveBlocks, baseline) << "after " << allowed << " allocations";
   }
   EXPECT_TRUE(succeeded);
+  // A record that cannot be had is reported with the line it was for.
+  EXPECT_EQ(reported, (std::set<std::string>{"Line 1: [Main]", "Line 2: SET A=1", "Line 3: [Sub]", "Line 4: RETURN 1"}));
+  ResetFinalStatus();
 }
 
 TEST(KeywordTable, Holds79KeywordsWithEveryOpcodeOnce) {

@@ -146,3 +146,22 @@ TEST_F(Variables, SubstitutionLeavesItsInputAlone) {
   Substitute(copy);
   EXPECT_EQ(copy, input);
 }
+
+TEST_F(Variables, ThousandsOfNamesAreFoundAndAnIndexThatCannotGrowCreatesNothing) {
+  int refused = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string name = "V" + std::to_string(i);
+    HeapBlockFailAfter(3);  // the record, the name and the value; not a larger index
+    const int result = SymbolSet(context_.symbols, name.c_str(), name.c_str());
+    HeapBlockFailAfter(-1);
+    if (result == kResultOk) continue;
+    ++refused;
+    ASSERT_EQ(result, kResultNoMemory);
+    ASSERT_EQ(Get(name.c_str()), "<missing>");
+    Set(name.c_str(), name);
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_EQ(RecordListCount(context_.symbols), 3000u);
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(Get(("V" + std::to_string(i)).c_str()), "V" + std::to_string(i));
+  EXPECT_EQ(Get("v1"), "<missing>");
+}

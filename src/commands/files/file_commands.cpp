@@ -8,7 +8,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "commands/target_guard.h"
 #include "commands/ui/message_wait.h"
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
@@ -24,20 +26,24 @@ namespace {
 
 constexpr size_t kMaxReferenceFiles = 64;
 constexpr DWORD kUnlockStepMilliseconds = 1000;
-const char kAutoexecPath[] = "C:\\AutoExec.Bat";
-const char kScannerCall[] = "SCAN.EXE ";
 
 ReferenceFile g_references[kMaxReferenceFiles];
 size_t g_referenceCount = 0;
 int g_canAllFilesFlag = 1;  // kept from one CANALLFILESBECOPIED to the next
 
-// Substitutes the whole argument of a folder command: 0, or 28 (reported); 51 (returned)
-// for a path shorter than four characters that is no drive (C:) or root (C:\).
+// Substitutes the whole argument of a folder command: 0, or 28 or 24 (reported).
 int FolderArgument(ScriptContext* context, ScriptLine* line, char* path) {
-  int result = SubstituteVariables(context, line->argumentText, path, kPathChars);
-  if (result != kResultOk) return FailLine(context, line, result);
-  if (std::strlen(path) < 4 && path[1] != ':' && path[2] != '\\') return kResultBadSwitch;
-  return kResultOk;
+  return SubstituteActingText(context, line, line->argumentText, path, kPathChars);
+}
+
+// CREATEDIR passes over (51, returned) a path shorter than four characters that is neither
+// a drive (C:) nor a root (C:\); its length is measured before any character is looked at.
+bool IsTooShortToCreate(const char* path) {
+  const size_t length = std::strlen(path);
+  if (length >= 4) return false;
+  const bool drive = length >= 2 && path[1] == ':';
+  const bool root = length >= 3 && path[2] == '\\';
+  return !drive && !root;
 }
 
 // Deletes one file now, or at the next restart when it is in use.
@@ -106,7 +112,8 @@ void ClearReferenceFiles() { g_referenceCount = 0; }
 
 int CopyOneFileCommand(ScriptContext* context, ScriptLine* line) {
   char text[kPathChars];
-  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
+  if (result != kResultOk) return result;
   char* comma = std::strchr(text, ',');
   if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
   *comma = '\0';
@@ -120,7 +127,8 @@ int CopyOneFileCommand(ScriptContext* context, ScriptLine* line) {
 
 int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line) {
   char path[kPathChars];
-  SubstituteVariables(context, line->argumentText, path, sizeof(path));
+  int result = SubstituteActingText(context, line, line->argumentText, path, sizeof(path));
+  if (result != kResultOk) return result;
   TrimText(path);
   if (path[0] == '\0') return FailLine(context, line, kResultBadSwitch);
   SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
@@ -131,13 +139,16 @@ int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line) {
 int CreateDirCommand(ScriptContext* context, ScriptLine* line) {
   char path[kPathChars];
   int result = FolderArgument(context, line, path);
-  if (result == kResultOk) MakeFolderChain(path);
-  return result;
+  if (result != kResultOk) return result;
+  if (IsTooShortToCreate(path)) return kResultBadSwitch;
+  MakeFolderChain(path);
+  return kResultOk;
 }
 
 int RemoveDirCommand(ScriptContext* context, ScriptLine* line) {
   char path[kPathChars];
   int result = FolderArgument(context, line, path);
+  if (result == kResultOk) result = GuardFolderTarget(context, line, path);
   if (result == kResultOk) _rmdir(path);  // only an empty folder goes
   return result;
 }
@@ -145,6 +156,7 @@ int RemoveDirCommand(ScriptContext* context, ScriptLine* line) {
 int RemoveDirRecursiveCommand(ScriptContext* context, ScriptLine* line) {
   char path[kPathChars];
   int result = FolderArgument(context, line, path);
+  if (result == kResultOk) result = GuardFolderTarget(context, line, path);
   if (result == kResultOk) DeleteTree(path);
   return result;
 }
@@ -177,7 +189,8 @@ int FileExistsCommand(ScriptContext* context, ScriptLine* line) {
   int result = SplitAssignment(line->argumentText, variable, sizeof(variable), path, sizeof(path));
   if (result != kResultOk) return result;  // returned, not reported
   char substituted[kPathChars];
-  SubstituteVariables(context, path, substituted, sizeof(substituted));
+  result = SubstituteActingText(context, line, path, substituted, sizeof(substituted));
+  if (result != kResultOk) return result;
   return SymbolSet(context->symbols, variable, TrueOrFalse(FileExists(substituted)));
 }
 
@@ -234,39 +247,4 @@ int CanAllFilesBeCopiedCommand(ScriptContext* context, ScriptLine* line) {
     if (g_canAllFilesFlag == 0) break;
   }
   return SymbolSet(context->symbols, variable, TrueOrFalse(g_canAllFilesFlag == 1));
-}
-
-int RemoveScanExeFromAutoexecCommand(ScriptContext*, ScriptLine*) {
-  KernelHandle file(CreateFileA(kAutoexecPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == nullptr) return kResultOk;
-  DWORD size = SetFilePointer(file.get(), 0, nullptr, FILE_END);
-  SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  if (size == INVALID_SET_FILE_POINTER) return kResultOk;
-  char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size) + 1));
-  if (text == nullptr) return kResultOk;
-  DWORD got = 0;
-  if (!ReadFile(file.get(), text, size, &got, nullptr) || got < size) {
-    HeapFree(GetProcessHeap(), 0, text);
-    return kResultOk;
-  }
-
-  // The scanner's line and the line after it go; the rest of the text moves up.
-  char* match = std::strstr(text, kScannerCall);
-  if (match != nullptr) {
-    char* start = match;
-    while (start > text && start[-1] != '\n') --start;
-    char* end = std::strchr(match, '\n');
-    if (end != nullptr) end = std::strchr(end + 1, '\n');
-    end = end != nullptr ? end + 1 : text + size;
-    std::memmove(start, end, static_cast<size_t>(text + size - end) + 1);
-    size -= static_cast<DWORD>(end - start);
-  }
-  SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  DWORD written = 0;
-  if (WriteFile(file.get(), text, size, &written, nullptr) && SetFilePointer(file.get(), static_cast<LONG>(size), nullptr, FILE_BEGIN) == size) {
-    SetEndOfFile(file.get());
-  }
-  HeapFree(GetProcessHeap(), 0, text);
-  return kResultOk;
 }

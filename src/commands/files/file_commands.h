@@ -14,7 +14,7 @@ int IsCurrentFileOlderCommand(ScriptContext* context, ScriptLine* line);
 int IsFileLockedCommand(ScriptContext* context, ScriptLine* line);
 int WaitTillUnlockedCommand(ScriptContext* context, ScriptLine* line);
 int CanAllFilesBeCopiedCommand(ScriptContext* context, ScriptLine* line);
-int RemoveScanExeFromAutoexecCommand(ScriptContext* context, ScriptLine* line);
+int RemoveScanExeFromAutoexecCommand(ScriptContext* context, ScriptLine* line);  // autoexec_command.cpp
 
 // Deletes a folder tree depth first; what cannot be deleted now goes at the next restart,
 // files before their folder.

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "commands/ui/message_wait.h"
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
@@ -38,30 +39,52 @@ void DispatchWaitingMessages() {
   }
 }
 
-// X:\... or "X:\... is a command line of its own; a name is found in the working folder;
-// <SEARCH_PATH> leaves the program to the system's search.
-void BuildCommandLine(const ScriptContext* context, const char* text, char* commandLine) {
+// A program in the working folder: its path joined to the folder, quoted when the script
+// quoted the program or the path holds a blank (unquoted, the system would start
+// C:\Program.exe for C:\Program Files\setup.exe), then the arguments as written. The
+// program is the script's quoted text, else its first word. False when it does not fit.
+bool JoinWorkingFolder(const char* workDir, const char* text, char* commandLine, size_t size) {
+  const bool quoted = text[0] == '"';
+  const char* program = quoted ? text + 1 : text;
+  const size_t programLength = std::strcspn(program, quoted ? "\"" : " \t");
+  const char* arguments = program + programLength;
+  if (quoted && *arguments == '"') ++arguments;
+
+  char name[kPathChars], path[kPathChars];
+  if (!CopyText(name, sizeof(name), program, programLength) || !CopyText(path, sizeof(path), workDir) ||
+      !JoinPath(path, sizeof(path), name)) {
+    return false;
+  }
+  const bool quote = quoted || std::strpbrk(path, " \t") != nullptr;
+  commandLine[0] = '\0';
+  return AppendText(commandLine, size, quote ? "\"" : "") && AppendText(commandLine, size, path) &&
+         AppendText(commandLine, size, quote ? "\"" : "") && AppendText(commandLine, size, arguments);
+}
+
+// X:\... or "X:\... is a command line of its own; <SEARCH_PATH> leaves the program to the
+// system's search; anything else is a program in the working folder. False when the
+// command line does not fit.
+bool BuildCommandLine(const ScriptContext* context, const char* text, char* commandLine, size_t size) {
   if (StartsWithIgnoringCase(text, kSearchPathPrefix)) {
-    CopyText(commandLine, kPathChars, text + std::strlen(kSearchPathPrefix));
-    return;
+    return CopyText(commandLine, size, text + std::strlen(kSearchPathPrefix));
   }
   const size_t length = std::strlen(text);
   const bool drivePath = length >= 3 && text[1] == ':' && text[2] == '\\';
   const bool quotedDrivePath = length >= 4 && text[0] == '"' && text[2] == ':' && text[3] == '\\';
-  if (drivePath || quotedDrivePath) {
-    CopyText(commandLine, kPathChars, text);
-    return;
-  }
-  CopyText(commandLine, kPathChars, context->workDir);
-  JoinPath(commandLine, kPathChars, text);
+  if (drivePath || quotedDrivePath) return CopyText(commandLine, size, text);
+  return JoinWorkingFolder(context->workDir, text, commandLine, size);
 }
 
 int RunProgram(ScriptContext* context, ScriptLine* line, WORD showMode, bool wait) {
   static char text[kRunCommandChars];  // kept off the stack; main thread only
-  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
+  if (result != kResultOk) return result;
   TrimText(text);
   char commandLine[kPathChars];
-  BuildCommandLine(context, text, commandLine);
+  // A cut command line would start another program or other arguments: none is started.
+  if (!BuildCommandLine(context, text, commandLine, sizeof(commandLine))) {
+    return FailLine(context, line, kResultNowhereToGetValue);
+  }
   StatusMessage(kStringStartingApplication, text);
   return StartProgram(commandLine, showMode, wait);
 }
@@ -82,6 +105,7 @@ void CloseApplication(const char* name) {
   if (window == nullptr) return;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
+  if (SpareProcess(processId, name)) return;  // a window of Kivrun's or its host's
   StatusMessage(kStringClosingApplication, name);
   SendMessageA(window, EqualIgnoringCase(name, kConsoleClass) ? WM_CLOSE : WM_DESTROY, 0, 0);
   SleepPumping(kCloseStepMilliseconds);
@@ -151,7 +175,8 @@ int RunHideCommand(ScriptContext* context, ScriptLine* line) { return RunProgram
 
 int ShellExecuteCommand(ScriptContext* context, ScriptLine* line) {
   char file[kPathChars];
-  SubstituteVariables(context, line->argumentText, file, sizeof(file));
+  int result = SubstituteActingText(context, line, line->argumentText, file, sizeof(file));
+  if (result != kResultOk) return result;
   ShellExecuteA(nullptr, "open", file, nullptr, nullptr, SW_HIDE);
   return kResultOk;
 }
@@ -190,7 +215,8 @@ int WaitForWindowCloseCommand(ScriptContext* context, ScriptLine* line) {
 
 int KillProcessCommand(ScriptContext* context, ScriptLine* line) {
   char name[kPathChars];
-  SubstituteVariables(context, line->argumentText, name, sizeof(name));
+  int result = SubstituteActingText(context, line, line->argumentText, name, sizeof(name));
+  if (result != kResultOk) return result;
   TrimText(name);
   std::unique_ptr<ProcessTool> tool(CreateProcessTool());
   if (name[0] == '\0' || tool == nullptr) return FailLine(context, line, kResultNoMemory);
@@ -204,7 +230,8 @@ int IsProcessRunningCommand(ScriptContext* context, ScriptLine* line) {
     return FailLine(context, line, kResultBadSwitch);
   }
   char substituted[kPathChars];
-  SubstituteVariables(context, name, substituted, sizeof(substituted));
+  int result = SubstituteActingText(context, line, name, substituted, sizeof(substituted));
+  if (result != kResultOk) return result;  // nothing stored
   TrimText(substituted);
   std::unique_ptr<ProcessTool> tool(CreateProcessTool());
   if (substituted[0] == '\0' || tool == nullptr) return FailLine(context, line, kResultNoMemory);

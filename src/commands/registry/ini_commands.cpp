@@ -7,18 +7,31 @@
 #include <cstring>
 #include <string>
 
+#include "engine/acting_text.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "engine/text.h"
 #include "platform/path_helpers.h"
+#include "platform/safe_rewrite.h"
 
 namespace {
 
 constexpr size_t kSubstitutedArgumentChars = 3000;
 constexpr size_t kIniValueChars = 260;
-constexpr size_t kIniLineBytes = 2048;
+
+// The line-by-line rewrite handles plain 8-bit text only: a file that starts with a
+// byte-order mark or holds NUL bytes would come back garbled, so it is left alone.
+const char* const kByteOrderMarks[] = {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+
+bool IsPlainText(const std::string& text) {
+  if (text.find('\0') != std::string::npos) return false;
+  for (const char* mark : kByteOrderMarks) {
+    if (text.compare(0, std::strlen(mark), mark) == 0) return false;
+  }
+  return true;
+}
 
 // Copies up to `stop` into a 260-character part; gives what follows the separator, or
 // nullptr when it does not come within the 259 characters the part holds.
@@ -120,24 +133,24 @@ bool ResolveIniFile(const ScriptContext* context, char* name) {
 }
 
 bool DeleteIniSection(const char* section, const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  if (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) <= 0) {
-    std::fclose(file);
-    return false;
-  }
-  std::fseek(file, 0, SEEK_SET);
+  std::string text;
+  if (!ReadTextFile(path, &text) || text.empty() || !IsPlainText(text)) return false;
 
   char header[kPathChars + 3];
   std::snprintf(header, sizeof(header), "[%s]", section);
   std::string kept;  // longer than the file when line ends grow to CR LF
   bool inSection = false;
-  char line[kIniLineBytes];
-  while (std::fgets(line, sizeof(line), file) != nullptr) {
-    TrimText(line);
-    if (StartsWithIgnoringCase(line, header)) {
+  size_t start = 0;
+  while (start < text.size()) {  // a line runs up to and with its LF; lines of any length stay whole
+    size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    std::string line = text.substr(start, end - start);
+    start = end;
+    TrimText(&line[0]);
+    line.resize(std::strlen(line.c_str()));
+    if (StartsWithIgnoringCase(line.c_str(), header)) {
       inSection = true;  // the header itself stays
-    } else if (line[0] == '[' && std::strchr(line, ']') != nullptr) {
+    } else if (line[0] == '[' && line.find(']') != std::string::npos) {
       inSection = false;
     } else if (inSection) {
       continue;
@@ -145,20 +158,13 @@ bool DeleteIniSection(const char* section, const char* path) {
     kept += line;
     kept += "\r\n";
   }
-  std::fclose(file);
-
-  file = std::fopen(path, "w+b");
-  if (file == nullptr) return false;
-  size_t written = kept.empty() ? 0 : std::fwrite(kept.data(), 1, kept.size(), file);
-  std::fflush(file);
-  std::fclose(file);
-  return written > 0;
+  return ReplaceFileText(path, kept);
 }
 
 int GetIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
   static char substituted[kSubstitutedArgumentChars];  // kept off the stack; main thread only
-  int result = SubstituteVariables(context, line->argumentText, substituted, sizeof(substituted));
-  if (result != kResultOk) return FailLine(context, line, result);
+  int result = SubstituteActingText(context, line, line->argumentText, substituted, sizeof(substituted));
+  if (result != kResultOk) return result;
   IniReadArgs args;
   result = ParseIniReadArgs(substituted, &args);
   if (result != kResultOk) return FailLine(context, line, result);
@@ -174,10 +180,10 @@ int SetIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
   int result = ParseIniWriteArgs(line->argumentText, &args);
   if (result != kResultOk) return FailLine(context, line, result);
   char value[kPathChars], file[kPathChars];
-  result = SubstituteVariables(context, args.value, value, sizeof(value));
-  if (result != kResultOk) return FailLine(context, line, result);
-  result = SubstituteVariables(context, args.file, file, sizeof(file));
-  if (result != kResultOk) return FailLine(context, line, result);
+  result = SubstituteActingText(context, line, args.value, value, sizeof(value));
+  if (result != kResultOk) return result;
+  result = SubstituteActingText(context, line, args.file, file, sizeof(file));
+  if (result != kResultOk) return result;
   if (!ResolveIniFile(context, file)) return IniFileNotFound(context, line);
   WritePrivateProfileStringA(args.section, args.key, value, file);  // an empty value stays a key
   return kResultOk;
@@ -198,17 +204,19 @@ int FindIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
 }
 
 int DeleteIniFileSectionCommand(ScriptContext* context, ScriptLine* line) {
+  int result = RequireFits(context, line, line->argumentText, kPathChars);
+  if (result != kResultOk) return result;
   char copy[kPathChars];
   CopyText(copy, sizeof(copy), line->argumentText);
   char* comma = std::strchr(copy, ',');
   if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
   *comma = '\0';
   char file[kPathChars], section[kPathChars];
-  int result = SubstituteVariables(context, copy, file, sizeof(file));
+  result = SubstituteActingText(context, line, copy, file, sizeof(file));
+  if (result != kResultOk) return result;
   CopyText(section, sizeof(section), comma + 1);
   TrimText(file);
   TrimText(section);
-  if (result != kResultOk) return FailLine(context, line, result);
   if (!ResolveIniFile(context, file)) return IniFileNotFound(context, line);
   if (!DeleteIniSection(section, file)) return FailLine(context, line, kResultBadSwitch);
   return kResultOk;

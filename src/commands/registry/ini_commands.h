@@ -29,7 +29,9 @@ int ParseIniWriteArgs(const char* text, IniWriteArgs* args);
 bool ResolveIniFile(const ScriptContext* context, char* name);
 
 // Rewrites the file without the entries of `section` (its header stays), every line
-// trimmed and ended by CR LF. False when the file is empty or cannot be read or written.
+// trimmed and ended by CR LF, safely (platform/safe_rewrite.h). False, with the file left
+// as it was, when it is empty, starts with a byte-order mark, holds a NUL byte, or cannot
+// be read or replaced.
 bool DeleteIniSection(const char* section, const char* path);
 
 int GetIniFileValueCommand(ScriptContext* context, ScriptLine* line);

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "commands/registry/registry_arguments.h"
+#include "commands/target_guard.h"
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
@@ -19,17 +21,23 @@ constexpr size_t kSetDataChars = 1000;
 constexpr size_t kSubkeyNameChars = 261;
 
 
-// A value read into 260 bytes; false when it is missing or longer. The extra byte keeps
-// string data of exactly 260 bytes terminated.
+// A value read into 260 bytes. The extra byte keeps string data of exactly 260 bytes
+// terminated.
 struct RegistryData {
   BYTE bytes[kRegistryDataBytes + 1];
   DWORD type;
 };
 
-bool QueryValue(HKEY key, const char* name, RegistryData* data) {
+enum class ValueRead { kRead, kMissing, kTooLong };
+
+// A value longer than the 260 bytes is told apart from a missing one: it exists, but it
+// cannot be read whole.
+ValueRead QueryValue(HKEY key, const char* name, RegistryData* data) {
   std::memset(data->bytes, 0, sizeof(data->bytes));
   DWORD size = kRegistryDataBytes;
-  return RegQueryValueExA(key, name, nullptr, &data->type, data->bytes, &size) == ERROR_SUCCESS;
+  LONG status = RegQueryValueExA(key, name, nullptr, &data->type, data->bytes, &size);
+  if (status == ERROR_SUCCESS) return ValueRead::kRead;
+  return status == ERROR_MORE_DATA ? ValueRead::kTooLong : ValueRead::kMissing;
 }
 
 // The key text of a line's whole argument, trimmed; false without a root prefix.
@@ -72,13 +80,17 @@ int GetRegValueCommand(ScriptContext* context, ScriptLine* line) {
   RegistryQuery query;
   int result = ParseRegistryQuery(line->argumentText, &query);
   if (result != kResultOk) return FailLine(context, line, result);
-  SymbolSet(context->symbols, query.variable, "");
 
   RegKey key;
-  if (RegOpenKeyExA(query.root, query.keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return kResultOk;
+  if (RegOpenKeyExA(query.root, query.keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) {
+    return StoreOrFail(context, line, query.variable, "");
+  }
   RegistryData data;
   char text[kRegistryDataBytes + 1] = "";
-  if (QueryValue(key.get(), query.valueName, &data)) {
+  const ValueRead read = QueryValue(key.get(), query.valueName, &data);
+  // A value that does not fit is never stored cut: the variable keeps what it held.
+  if (read == ValueRead::kTooLong) return FailLine(context, line, kResultInvalidRegistryValue);
+  if (read == ValueRead::kRead) {
     if (data.type == REG_DWORD) {
       LONG number = 0;
       std::memcpy(&number, data.bytes, sizeof(number));
@@ -95,9 +107,10 @@ int SetRegValueCommand(ScriptContext* context, ScriptLine* line) {
   RegistryAssignment assignment;
   int result = ParseRegistryAssignment(line->argumentText, &assignment);
   if (result != kResultOk) return FailLine(context, line, result);
-  // An unknown variable ends the text where it stood; that text is written.
+  // Data with an undefined variable, or too long for the 999 characters kept, is not written.
   char text[kSetDataChars];
-  SubstituteVariables(context, assignment.data, text, sizeof(text));
+  result = SubstituteActingText(context, line, assignment.data, text, sizeof(text));
+  if (result != kResultOk) return result;
 
   DWORD number = static_cast<DWORD>(TextToLong(text));
   const BYTE* bytes = reinterpret_cast<const BYTE*>(text);
@@ -162,6 +175,8 @@ int DeleteRegValueCommand(ScriptContext* context, ScriptLine* line) {
   char* keyPath = keyText + kRootPrefixChars;
   TrimText(keyPath);
   TrimText(valueName);
+  result = GuardRegistryKeyTarget(context, line, keyPath);
+  if (result != kResultOk) return result;
 
   RegKey key;
   if (RegOpenKeyExA(root, keyPath, 0, KEY_WRITE, key.receive()) != ERROR_SUCCESS) return kResultOk;
@@ -179,6 +194,8 @@ int DeleteRegKeyCommand(ScriptContext* context, ScriptLine* line) {
   HKEY root = nullptr;
   char keyText[kArgumentCopyChars];
   if (!ParseKeyArgument(line, &root, keyText)) return FailLine(context, line, kResultBadSwitch);
+  int result = GuardRegistryKeyTarget(context, line, keyText + kRootPrefixChars);
+  if (result != kResultOk) return result;
   RegDeleteKeyA(root, keyText + kRootPrefixChars);  // with subkeys left, the platform decides
   return kResultOk;
 }
@@ -187,6 +204,8 @@ int DeleteEmptyRegKeyCommand(ScriptContext* context, ScriptLine* line) {
   HKEY root = nullptr;
   char keyText[kArgumentCopyChars];
   if (!ParseKeyArgument(line, &root, keyText)) return FailLine(context, line, kResultBadSwitch);
+  int result = GuardRegistryKeyTarget(context, line, keyText + kRootPrefixChars);
+  if (result != kResultOk) return result;
   // Only a key without subkeys and without values goes. SHDeleteEmptyKeyA means the same,
   // but some of its versions look at the subkeys alone; the test is made here instead.
   const char* keyPath = keyText + kRootPrefixChars;
@@ -228,6 +247,8 @@ int DeleteRegKeyRecursiveCommand(ScriptContext* context, ScriptLine* line) {
   HKEY root = nullptr;
   char keyText[kArgumentCopyChars];
   if (!ParseKeyArgument(line, &root, keyText)) return FailLine(context, line, kResultNoRegistryRoot);
+  int result = GuardRegistryKeyTarget(context, line, keyText + kRootPrefixChars);
+  if (result != kResultOk) return result;
   DeleteRegKeyTree(root, keyText + kRootPrefixChars);
   return kResultOk;
 }
@@ -242,7 +263,10 @@ int FindRegValueCommand(ScriptContext* context, ScriptLine* line) {
   if (RegOpenKeyExA(query.root, query.keyPath, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) {
     RegistryData data;
     // An empty string counts as no value; an empty value of any other type is found.
-    found = QueryValue(key.get(), query.valueName, &data) && !(data.type == REG_SZ && data.bytes[0] == 0);
+    // A value too long to read is there all the same.
+    const ValueRead read = QueryValue(key.get(), query.valueName, &data);
+    found = read == ValueRead::kTooLong ||
+            (read == ValueRead::kRead && !(data.type == REG_SZ && data.bytes[0] == 0));
   }
   key.Close();
   return SymbolSet(context->symbols, query.variable, TrueOrFalse(found));

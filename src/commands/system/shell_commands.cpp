@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "commands/target_guard.h"
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
@@ -155,7 +157,7 @@ bool CreateFolderForEveryone(const char* path) {
     SECURITY_ATTRIBUTES plain = {sizeof(plain), nullptr, FALSE};
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || CreateDirectoryA(path, &plain);
   }
-  LoadedModule advapi(LoadLibraryA("Advapi32.dll"));
+  LoadedModule advapi(LoadSystemLibrary("Advapi32.dll"));
   SecurityApi api;
   if (advapi.get() == nullptr || !api.Bind(advapi.get())) return false;
 
@@ -239,8 +241,9 @@ int AddStartMenuCommand(ScriptContext* context, ScriptLine* line) {
   *comma = '\0';
   // The target keeps up to 259 characters: a shortcut to a cut path would point elsewhere.
   char name[kPathChars], target[kPathChars];
-  SubstituteVariables(context, copy, name, sizeof(name));
-  SubstituteVariables(context, comma + 1, target, sizeof(target));
+  int result = SubstituteActingText(context, line, copy, name, sizeof(name));
+  if (result == kResultOk) result = SubstituteActingText(context, line, comma + 1, target, sizeof(target));
+  if (result != kResultOk) return result;
   TrimText(name);
   TrimText(target);
   CreateStartMenuShortcut(target, name);
@@ -249,9 +252,17 @@ int AddStartMenuCommand(ScriptContext* context, ScriptLine* line) {
 
 int CreateSpecialDirCommand(ScriptContext* context, ScriptLine* line) {
   char path[kPathChars];
-  SubstituteVariables(context, line->argumentText, path, sizeof(path));
+  int result = SubstituteActingText(context, line, line->argumentText, path, sizeof(path));
+  if (result != kResultOk) return result;
   TrimText(path);
-  if (path[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+  // Everyone gets full control of what is named here: never of a drive, a system folder or
+  // anything that is not a folder of the script's own.
+  result = GuardFolderTarget(context, line, path);
+  if (result != kResultOk) return result;
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return FailLine(context, line, kResultBadSwitch);
+  }
   CreateFolderForEveryone(path);
   return kResultOk;
 }

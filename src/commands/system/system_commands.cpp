@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "commands/ui/message_wait.h"
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
@@ -87,8 +88,8 @@ const HandlerRow SystemCommandRows[] = {
 int SetWorkDirCommand(ScriptContext* context, ScriptLine* line) {
   TrimText(line->argumentText);
   char folder[kPathChars];
-  int result = SubstituteVariables(context, line->argumentText, folder, sizeof(folder));
-  if (result != kResultOk) return FailLine(context, line, result);  // workDir stays
+  int result = SubstituteActingText(context, line, line->argumentText, folder, sizeof(folder));
+  if (result != kResultOk) return result;  // workDir stays
   CopyText(context->workDir, sizeof(context->workDir), folder);
   return kResultOk;
 }
@@ -99,7 +100,8 @@ int GetFileVersionCommand(ScriptContext* context, ScriptLine* line) {
     return FailLine(context, line, kResultNoFileVersion);
   }
   char substituted[kPathChars];
-  SubstituteVariables(context, file, substituted, sizeof(substituted));
+  int result = SubstituteActingText(context, line, file, substituted, sizeof(substituted));
+  if (result != kResultOk) return result;  // never "0" for a file that was not even named
   // Quotes around a path with blanks are not part of the name.
   char* out = substituted;
   for (const char* in = substituted; *in != '\0'; ++in) {
@@ -166,9 +168,12 @@ int GetWindowsDirCommand(ScriptContext* context, ScriptLine* line) {
 int StripFileNameCommand(ScriptContext* context, ScriptLine* line) {
   char variable[kPathChars];
   VariableName(line, variable);
-  char value[kPathChars];
+  // One byte more than a path holds: a longer value is refused, never stored back cut.
+  char value[kPathChars + 1];
   int result = SymbolGet(context->symbols, variable, value, sizeof(value));
   if (result != kResultOk) return FailLine(context, line, result);
+  result = RequireFits(context, line, value, kPathChars);
+  if (result != kResultOk) return result;
   // The last backslash that is a character of its own, not the trail byte of a double-byte one.
   char* lastSlash = nullptr;
   for (char* p = value; *p != '\0'; p = CharNextA(p)) {
@@ -203,8 +208,12 @@ int WaitForTimeCommand(ScriptContext* context, ScriptLine* line) {
 
 int ExtendPathCommand(ScriptContext* context, ScriptLine* line) {
   char folder[kExtendPathChars];
-  SubstituteVariables(context, line->argumentText, folder, sizeof(folder));
+  int result = SubstituteActingText(context, line, line->argumentText, folder, sizeof(folder));
+  if (result != kResultOk) return result;
   TrimText(folder);
+  // An empty entry in PATH means the current folder: programs would be found wherever
+  // the caller happens to stand.
+  if (folder[0] == '\0') return FailLine(context, line, kResultBadSwitch);
 
   // The whole of the current PATH is kept behind the new entry, however long it is: a PATH
   // cut short would break every program started afterwards.
@@ -242,7 +251,8 @@ int GetKivrunVersionCommand(ScriptContext* context, ScriptLine* line) {
 
 int GetTimeStampCommand(ScriptContext* context, ScriptLine* line) {
   char text[kPathChars];
-  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
+  if (result != kResultOk) return result;
   bool universal = false;
   if (char* equals = std::strchr(text, '=')) {
     *equals = '\0';

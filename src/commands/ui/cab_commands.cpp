@@ -7,6 +7,7 @@
 #include "app/host_link.h"
 #include "commands/ui/cab_installer.h"
 #include "commands/ui/message_wait.h"
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
@@ -108,7 +109,8 @@ int ParseCabArguments(ScriptContext* context, ScriptLine* line, CabArguments* ar
     return kResultBadSwitch;
   }
   char fields[kCabValueChars];
-  SubstituteVariables(context, value, fields, sizeof(fields));  // cut after substitution
+  int result = SubstituteWhole(context, value, fields, sizeof(fields));  // nothing installed from a cut name
+  if (result != kResultOk) return result;
   TrimText(fields);
   args->package[0] = '\0';
   const char* position = NextField(fields, args->package, sizeof(args->package), ',');

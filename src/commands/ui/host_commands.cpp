@@ -5,6 +5,7 @@
 
 #include "app/host_link.h"
 #include "app/host_text.h"
+#include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
@@ -69,7 +70,8 @@ int StartUserAppCommand(ScriptContext* context, ScriptLine* line) {
 
   char command[kPathChars], substituted[kPathChars], number[kStartNumberChars];
   CopyText(command, sizeof(command), copy);
-  SubstituteVariables(context, command, substituted, sizeof(substituted));
+  int result = SubstituteActingText(context, line, command, substituted, sizeof(substituted));
+  if (result != kResultOk) return result;
   TrimText(substituted);
   CopyText(number, sizeof(number), comma + 1);
   TrimText(number);
@@ -84,7 +86,8 @@ int StartUserAppCommand(ScriptContext* context, ScriptLine* line) {
 
 int CloseUserAppCommand(ScriptContext* context, ScriptLine* line) {
   char name[kPathChars];
-  SubstituteVariables(context, line->argumentText, name, sizeof(name));
+  int result = SubstituteActingText(context, line, line->argumentText, name, sizeof(name));
+  if (result != kResultOk) return result;
   TrimText(name);
   if (IHostAppUtil* appUtil = HostAppUtil()) {
     BSTR wide = AnsiToBstr(name);
@@ -98,8 +101,10 @@ int CloseUserAppCommand(ScriptContext* context, ScriptLine* line) {
 
 int SetFinalStatusCommand(ScriptContext* context, ScriptLine* line) {
   TrimText(line->argumentText);
+  // A status read from an undefined variable would read as 0, success: the line fails instead.
   char text[kFinalStatusChars];
-  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
+  if (result != kResultOk) return result;
   // Split after substitution: a variable may carry both the status and the message.
   char* comma = std::strchr(text, ',');
   const char* message = "";
@@ -117,8 +122,8 @@ int GetParamCommand(ScriptContext* context, ScriptLine* line) {
   int result = SplitAssignment(line->argumentText, name, sizeof(name), key, sizeof(key));
   if (result != kResultOk) return FailLine(context, line, result);
   char lowered[kParamChars];
-  result = SubstituteVariables(context, key, lowered, sizeof(lowered));
-  if (result != kResultOk) return FailLine(context, line, result);
+  result = SubstituteActingText(context, line, key, lowered, sizeof(lowered));
+  if (result != kResultOk) return result;
   CharLowerA(lowered);
 
   char value[kParamValueChars];

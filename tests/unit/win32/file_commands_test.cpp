@@ -8,6 +8,7 @@
 #include "command_test.h"
 #include "commands/files/file_commands.h"
 #include "engine/result_codes.h"
+#include "platform/safe_rewrite.h"
 #include "win32/file_fixtures.h"
 #include "win32/helper_process.h"
 
@@ -92,7 +93,8 @@ TEST_F(FileCommands, DeleteOneFileDeletesOrSchedulesAndNeedsAPath) {
   CloseHandle(inUse);
   EXPECT_FALSE(PathExists(kRoot + "\\gone.txt"));
   EXPECT_NE(PendingDeletions().find(kRoot + "\\busy.txt"), std::string::npos);
-  EXPECT_EQ(Run("DELETEONEFILE %%Undefined%%\r\n"), kResultBadSwitch);
+  EXPECT_EQ(Run("DELETEONEFILE %%Undefined%%\r\n"), kResultSymbolNotFound);
+  EXPECT_EQ(Run("SET E=\r\nDELETEONEFILE %%E%%\r\n"), kResultBadSwitch);
 }
 
 TEST_F(FileCommands, FileTestsTellFilesFromFoldersAndLockedFromFree) {
@@ -191,4 +193,33 @@ TEST_F(FileCommands, RemoveScanExeFromAutoexecTakesTheScannerLineAndTheNext) {
   EXPECT_EQ(ReadWholeFile(autoexec), "@ECHO OFF\r\nscan.exe /x\r\nSCAN.EXE\r\n");
   DeleteFileA(autoexec);
   EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC\r\n"), kResultOk);
+}
+
+// The repair goes through the one safe rewrite: a file that cannot be replaced (open without
+// FILE_SHARE_DELETE) stays as it was, by the route of either family, with no temporary file left.
+TEST_F(FileCommands, RemoveScanExeFromAutoexecReplacesTheFileWholeOrNotAtAll) {
+  const std::string before = "@ECHO OFF\r\nC:\\VORNA\\SCAN.EXE /NOMEM\r\nREM after\r\n";
+  const std::string autoexec = "C:\\AutoExec.Bat", file = kRoot + "\\start.bat";
+  auto hold = [](const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
+  };
+  WriteFileText(autoexec, before);
+  HANDLE held = hold(autoexec);
+  EXPECT_EQ(Run("REMOVESCANEXEFROMAUTOEXEC\r\n"), kResultOk);
+  CloseHandle(held);
+  EXPECT_EQ(ReadWholeFile(autoexec), before);
+  DeleteFileA(autoexec.c_str());
+  for (int route = 0; route < 4; ++route) {
+    const bool ntFamily = route < 2, holdOpen = route % 2 == 1;
+    SCOPED_TRACE(route);
+    WriteFileText(file, before);
+    held = holdOpen ? hold(file) : INVALID_HANDLE_VALUE;
+    EXPECT_EQ(ReplaceFileTextByRoute(file.c_str(), "@ECHO OFF\r\n", ntFamily), !holdOpen);
+    if (holdOpen) CloseHandle(held);
+    EXPECT_EQ(ReadWholeFile(file), holdOpen ? before : "@ECHO OFF\r\n");
+  }
+  WIN32_FIND_DATAA found;
+  EXPECT_EQ(FindFirstFileA("C:\\kiv*.tmp", &found), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FindFirstFileA((kRoot + "\\*.tmp").c_str(), &found), INVALID_HANDLE_VALUE);
 }

@@ -107,13 +107,56 @@ TEST_F(IniCommands, FindIniFileValueCountsOnlyNonEmptyValuesAndNeverFails) {
 }
 
 TEST_F(IniCommands, DeleteIniFileSectionKeepsTheHeaderAndNormalisesTheFile) {
-  Write(kWork + "\\sections.ini", "[A]\na=1\n[old]\nb=2\n;c\n[B]\n   key = v\nc=3");
+  const std::string longLine = "c=" + std::string(5000, '3');  // kept whole, however long
+  Write(kWork + "\\sections.ini", "[A]\na=1\n[old]\nb=2\n;c\n[B]\n   key = v\n" + longLine);
   EXPECT_EQ(Run(workDir_ + "DELETEINIFILESECTION sections.ini , Old\r\n"), kResultOk);
-  EXPECT_EQ(ReadWholeFile(kWork + "\\sections.ini"), "[A]\r\na=1\r\n[old]\r\n[B]\r\nkey = v\r\nc=3\r\n");
+  EXPECT_EQ(ReadWholeFile(kWork + "\\sections.ini"), "[A]\r\na=1\r\n[old]\r\n[B]\r\nkey = v\r\n" + longLine + "\r\n");
 
   Write(kWork + "\\sections.ini", "");
   EXPECT_EQ(Run(workDir_ + "DELETEINIFILESECTION sections.ini,A\r\n"), kResultBadSwitch);
   EXPECT_EQ(Run(workDir_ + "DELETEINIFILESECTION sections.ini\r\n"), kResultBadSwitch);
   EXPECT_EQ(Run("DELETEINIFILESECTION nowhere.ini,A\r\n"), kResultOk);
   EXPECT_TRUE(log_.Contains("Error: INI file was not found.\n"));
+}
+
+// Not plain text (a byte-order mark, a NUL byte), or open elsewhere without FILE_SHARE_DELETE
+// so that it cannot be replaced: 51, and the file stays byte for byte as it was.
+TEST_F(IniCommands, DeleteIniFileSectionLeavesAFileItCannotRewriteAsItWas) {
+  const std::string path = kWork + "\\sections.ini", lines = "[A]\na=1\n[old]\nb=2\n";
+  for (const std::string& bytes : {"\xEF\xBB\xBF" + lines, std::string("\xFF\xFE[\0A\0]\0", 8), "\xFE\xFF" + lines,
+                                   std::string("a=\0\n", 4) + lines, lines}) {
+    Write(path, bytes);
+    HANDLE held = bytes != lines ? INVALID_HANDLE_VALUE
+                                 : CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(Run(workDir_ + "DELETEINIFILESECTION sections.ini,Old\r\n"), kResultBadSwitch);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    EXPECT_EQ(ReadWholeFile(path), bytes);
+  }
+  WIN32_FIND_DATAA found;
+  EXPECT_EQ(FindFirstFileA((kWork + "\\*.tmp").c_str(), &found), INVALID_HANDLE_VALUE);  // no temporary file left
+}
+
+// A text the command acts on is used whole or not at all: 24 when it does not fit after
+// substitution, 28 when it names an undefined variable; either way nothing changes.
+TEST_F(IniCommands, TextsThatDoNotFitOrNameUndefinedVariablesChangeNothing) {
+  Write(WindowsFile("kivtest.ini"), "[Settings]\nPath=from windows\n");  // a rewrite would add CR
+  const std::string v = "SET V=" + std::string(200, 'v') + "\r\n";
+  std::string longKey;
+  for (int i = 0; i < 16; ++i) longKey += "%%V%%";
+  const std::pair<std::string, int> cases[] = {
+      {v + "SETINIFILEVALUE kivtest.ini,Settings,Path=%%V%%" + std::string(60, 'w'), kResultNowhereToGetValue},
+      {v + "SETINIFILEVALUE %%V%%%%V%%,Settings,Path=1", kResultNowhereToGetValue},
+      {"SETINIFILEVALUE kivtest.ini,Settings,Path=%%Nope%%", kResultSymbolNotFound},
+      // 260 characters right after the keyword: the loader keeps them all, a 259-character copy would not.
+      {"DELETEINIFILESECTION.\\kivtest.ini," + std::string(246, 'S'), kResultNowhereToGetValue},
+      {"DELETEINIFILESECTION %%Nope%%,Settings", kResultSymbolNotFound},
+      {v + "GETINIFILEVALUE R=kivtest.ini,Settings,Path" + longKey, kResultNowhereToGetValue},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    EXPECT_EQ(Run(c.first + "\r\n"), c.second);
+    EXPECT_EQ(ReadWholeFile(WindowsFile("kivtest.ini")), "[Settings]\nPath=from windows\n");
+    EXPECT_EQ(Var("R"), "<undefined>");
+  }
 }

@@ -80,6 +80,45 @@ TEST_F(ProcessCommands, CommandLinesAreFoundInTheWorkingFolderOrAlongTheSearchPa
   DeleteFileA(marker.c_str());
 }
 
+TEST_F(ProcessCommands, AProgramInAWorkingFolderWithBlanksIsStartedByItsWholePath) {
+  const std::string folder = "C:\\kivtest\\dir with blank", marker = "C:\\kivtest\\started.txt";
+  CreateDirectoryA("C:\\kivtest", nullptr);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string holder = ProgramFolder() + "kivrun_hold_file.exe";
+  CopyFileA(holder.c_str(), (folder + "\\holder.exe").c_str(), FALSE);
+  CopyFileA(holder.c_str(), "C:\\kivtest\\dir.exe", FALSE);  // what the unquoted path would start
+  // In write mode the holder creates its file and, without its events, ends at once.
+  for (const std::string program : {"holder.exe", "\"holder.exe\""}) {
+    DeleteFileA(marker.c_str());
+    EXPECT_EQ(Run("SETWORKDIR " + folder + "\r\nRUNWAIT " + program + " write " + marker + " x y\r\n"),
+              kResultOk);
+    EXPECT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES) << program;
+  }
+  DeleteFileA("C:\\kivtest\\dir.exe");
+}
+
+TEST_F(ProcessCommands, AnUndefinedVariableOrACutCommandLineFailsTheLineAndNothingIsDone) {
+  for (const std::string text : {"RUN %%Nope%%.exe", "RUNWAIT x.exe %%Nope%%", "RUNHIDE %%Nope%%",
+                                 "SHELLEXECUTE %%Nope%%", "KILLPROCESS %%Nope%%",
+                                 "ISPROCESSRUNNING V=%%Nope%%"}) {
+    EXPECT_EQ(Run(text + "\r\n"), kResultSymbolNotFound) << text;
+    EXPECT_EQ(Var("V"), "<undefined>") << text;
+  }
+  EXPECT_EQ(Run("SETWORKDIR C:\\kivtest\r\nRUN " + std::string(250, 'n') + ".exe\r\n"), kResultNowhereToGetValue);
+  EXPECT_FALSE(log_.Contains("Starting application"));
+}
+
+TEST_F(ProcessCommands, CloseAppLeavesAWindowOfKivrunItselfAlone) {
+  HWND own = CreateWindowExA(0, "STATIC", "kivtest own window", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr,
+                             nullptr);
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(Run("CLOSEAPP kivtest own window\r\n"), kResultOk);  // before, it ended this process
+  EXPECT_TRUE(IsWindow(own));
+  EXPECT_TRUE(log_.Contains("Process not ended (Kivrun or its host): " + std::to_string(GetCurrentProcessId()) +
+                            ", kivtest own window\r\n"));
+  DestroyWindow(own);
+}
+
 TEST_F(ProcessCommands, AProgramThatCannotStartIsLoggedAndTheLineStillSucceeds) {
   EXPECT_EQ(Run("RUN C:\\no\\such\\program.exe\r\nRUN \"C:\\no such\\program.exe\" /x\r\nSHELLEXECUTE C:\\no\\such.txt\r\n"),
             kResultOk);
@@ -134,7 +173,7 @@ TEST_F(ProcessCommands, ProcessAndWindowTestsFindWhatRuns) {
 
   EXPECT_EQ(Run("ISPROCESSRUNNING noequals\r\n"), kResultBadSwitch);
   EXPECT_TRUE(log_.Contains("Error: Invalid switch or value supplied in command line parameters.\n"));
-  EXPECT_EQ(Run("ISPROCESSRUNNING V=%%Undefined%%\r\n"), kResultNoMemory);
+  EXPECT_EQ(Run("ISPROCESSRUNNING V=%%Undefined%%\r\n"), kResultSymbolNotFound);
   EXPECT_EQ(Run("ISAPPRUNNING noequals\r\n"), kResultNowhereToPutValue);
 }
 

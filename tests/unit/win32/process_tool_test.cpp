@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/process_tool.h"
+#include "platform/win32_handles.h"
 #include "test_support.h"
 #include "win32/helper_process.h"
 
@@ -92,6 +93,18 @@ TEST_P(ProcessTools, NamesMatchInAnyCaseAndOnlyTheFirstMatchIsEnded) {
   EXPECT_EQ(tool_->KillByName("kivtest-sleeper"), 0);
 }
 
+TEST_P(ProcessTools, KivrunAndItsHostArePassedOverAndTheNextMatchIsEnded) {
+  auto host = Sleeper(TempPath("hostproc.exe"));
+  auto other = Sleeper(TempPath("hostproc2.exe"));
+  SetHostProcessId(host->id());
+  EXPECT_EQ(tool_->KillByName("kivrun_win32_tests"), 0);  // this very process
+  EXPECT_EQ(tool_->KillByName("kivtest-hostproc"), 1);
+  EXPECT_EQ(tool_->KillByName("kivtest-hostproc"), 0);
+  SetHostProcessId(0);
+  EXPECT_TRUE(other->Ended(2000));
+  EXPECT_FALSE(host->Ended(200));
+}
+
 TEST_P(ProcessTools, ModuleUsersAreLoggedAndOnlyThoseInTheFamilyFolderEnded) {
   CreateDirectoryA((WindowsFolder() + "\\Vorna").c_str(), nullptr);
   CreateDirectoryA((WindowsFolder() + "\\VornaExtra").c_str(), nullptr);
@@ -107,13 +120,27 @@ TEST_P(ProcessTools, ModuleUsersAreLoggedAndOnlyThoseInTheFamilyFolderEnded) {
   // Tool-help process entries carry the full path on the 9x family but only the file name
   // on the NT family (and Wine): there the folder test cannot match and nothing is ended.
   const bool fullPaths = tool_->IsRunning(family->path().c_str());
+  SetHostProcessId(family->id());  // the host is spared even in the family folder
+  EXPECT_EQ(tool_->ReportModuleUsers(family->path().c_str(), true), 0);
+  SetHostProcessId(0);
+  EXPECT_FALSE(family->Ended(200));
   EXPECT_EQ(tool_->ReportModuleUsers(family->path().c_str(), true), fullPaths ? 1 : 0);
   EXPECT_EQ(family->Ended(fullPaths ? 2000 : 100), fullPaths);
-  EXPECT_EQ(tool_->ReportModuleUsers(prefixed->path().c_str(), true), fullPaths ? 1 : 0);
-  EXPECT_EQ(prefixed->Ended(fullPaths ? 2000 : 100), fullPaths);
+  EXPECT_EQ(tool_->ReportModuleUsers(prefixed->path().c_str(), true), 0);  // VornaExtra is another folder
+  EXPECT_FALSE(prefixed->Ended(200));
   EXPECT_EQ(tool_->ReportModuleUsers(other->path().c_str(), true), 0);
   EXPECT_FALSE(other->Ended(200));
   EXPECT_TRUE(log.Contains("Module: " + other->path() + " is used by Process: "));
+}
+
+TEST(LoadSystemLibrary, ALibraryBesideTheProgramIsNeverLoaded) {
+  const std::string planted = ProgramFolder() + "kivplanted.dll";
+  ASSERT_TRUE(CopyFileA((ProgramFolder() + "kivrun_hold_file.exe").c_str(), planted.c_str(), FALSE));
+  EXPECT_EQ(LoadSystemLibrary("kivplanted.dll"), nullptr);
+  DeleteFileA(planted.c_str());
+  HMODULE psapi = LoadSystemLibrary("PsApi.dll");
+  EXPECT_NE(psapi, nullptr);
+  FreeLibrary(psapi);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, ProcessTools,

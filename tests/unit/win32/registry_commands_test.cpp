@@ -91,11 +91,10 @@ TEST_F(RegistryCommands, SetRegValueSubstitutesOnlyTheData) {
   RegCreateKeyA(HKEY_CURRENT_USER, (std::string(kBase) + "\\%%PRODUCT%%").c_str(), &literal);
   RegCloseKey(literal);
   EXPECT_EQ(Run("SET DIR=C:\\P\r\nSET PRODUCT=Other\r\nSETREGVALUE " + kKey + ",V=%%DIR%%\\bin\r\n" +
-                "SETREGVALUE " + kKey + "\\%%PRODUCT%%,%%DIR%%=1\r\nSETREGVALUE " + kKey + ",Cut=a%%NONE%%b\r\n"),
+                "SETREGVALUE " + kKey + "\\%%PRODUCT%%,%%DIR%%=1\r\n"),
             kResultOk);
   EXPECT_EQ(Read("", "V"), "sz:C:\\P\\bin");
   EXPECT_EQ(Read("\\%%PRODUCT%%", "%%DIR%%"), "sz:1");
-  EXPECT_EQ(Read("", "Cut"), "sz:a");  // an unknown variable ends the text where it stood
 }
 
 TEST_F(RegistryCommands, SetRegValueNeverCreatesAKey) {
@@ -132,17 +131,17 @@ TEST_F(RegistryCommands, GetRegValueReportsItsSyntaxErrors) {
   EXPECT_TRUE(log_.Contains("Error: Unable to find specified subkey.\n>>Line 2: GETREGVALUE V=" + kKey + "\r\n"));
 }
 
-TEST_F(RegistryCommands, AStringOfExactly260BytesIsTooLongAndReadsAsEmpty) {
+TEST_F(RegistryCommands, AValueTooLongToReadIsThereButIsNeverStoredCut) {
   std::string long259(259, 'x');
   PutText("", "Fits", long259.c_str());
   std::string long260(260, 'y');
   PutText("", "TooLong", long260.c_str());
-  EXPECT_EQ(Run("GETREGVALUE A=" + kKey + ",Fits\r\nGETREGVALUE B=" + kKey + ",TooLong\r\nFINDREGVALUE C=" + kKey +
-                ",TooLong\r\n"),
-            kResultOk);
+  EXPECT_EQ(Run("GETREGVALUE A=" + kKey + ",Fits\r\nFINDREGVALUE C=" + kKey + ",TooLong\r\n"), kResultOk);
   EXPECT_EQ(Var("A"), long259);
-  EXPECT_EQ(Var("B"), "");
-  EXPECT_EQ(Var("C"), "FALSE");
+  EXPECT_EQ(Var("C"), "TRUE");
+  EXPECT_EQ(Run("SET B=old\r\nGETREGVALUE B=" + kKey + ",TooLong\r\n"), kResultInvalidRegistryValue);
+  EXPECT_TRUE(log_.Contains("Error: Invalid registry value.\n"));
+  EXPECT_EQ(Var("B"), "old");
 }
 
 TEST_F(RegistryCommands, FindRegValueCountsAnEmptyStringAsMissing) {
