@@ -2,21 +2,15 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/text.h"
 
 namespace {
 
-// A value ends before the first "/" or "-", or where its buffer is full; then it is trimmed.
-void CopyValue(const char* start, char* value, size_t size) {
-  size_t length = 0;
-  while (start[length] != '\0' && start[length] != '/' && start[length] != '-' && length < size - 1) {
-    value[length] = start[length];
-    ++length;
-  }
-  value[length] = '\0';
-  TrimText(value);
-}
+const char kLogName[] = "Log=";
+const char kRegServer[] = "RegServer";
+const char kUnregServer[] = "UnregServer";
 
 using OptionAction = void (*OptionActions::*)(const char*);
 
@@ -36,12 +30,44 @@ const OptionRow kOptions[] = {
     {"Parent=", offsetof(StartupOptions, parent), kParentValueChars, &OptionActions::parent},
 };
 
+// Whether `text` begins with the name of one of Kivrun's options, in any case.
+bool BeginsOptionName(const char* text) {
+  for (const char* word : {kLogName, kRegServer, kUnregServer}) {
+    if (StartsWithIgnoringCase(text, word)) return true;
+  }
+  for (const OptionRow& row : kOptions) {
+    if (StartsWithIgnoringCase(text, row.name)) return true;
+  }
+  return false;
+}
+
+// A "/" or "-" inside a value is part of it (C:\Updates\up-date.kiv), unless it follows a
+// blank or a tab (the next word) or begins an option name (/Script=a.kiv/Section=Main).
+bool EndsValue(const char* at, char previous) {
+  if (*at != '/' && *at != '-') return false;
+  return previous == ' ' || previous == '\t' || BeginsOptionName(at + 1);
+}
+
+// `start` follows the option's "=". The value ends where EndsValue says, at the end of the
+// line or where its buffer is full; then it is trimmed.
+void CopyValue(const char* start, char* value, size_t size) {
+  size_t length = 0;
+  char previous = '=';
+  while (start[length] != '\0' && !EndsValue(start + length, previous) && length < size - 1) {
+    value[length] = start[length];
+    previous = start[length];
+    ++length;
+  }
+  value[length] = '\0';
+  TrimText(value);
+}
+
 }  // namespace
 
 void FindLogOption(const char* commandLine, char* value, size_t size) {
   value[0] = '\0';
-  const char* found = std::strstr(commandLine, "Log=");
-  if (found != nullptr) CopyValue(found + 4, value, size);
+  const char* found = std::strstr(commandLine, kLogName);
+  if (found != nullptr) CopyValue(found + std::strlen(kLogName), value, size);
 }
 
 void ScanOptions(const char* commandLine, NextCharFunction nextChar, const OptionActions& actions,
@@ -51,11 +77,11 @@ void ScanOptions(const char* commandLine, NextCharFunction nextChar, const Optio
   for (const char* p = commandLine; *p != '\0'; p = nextChar(p)) {
     if (*p != '/' && *p != '-') continue;
     const char* rest = p + 1;
-    if (EqualIgnoringCase(rest, "UnregServer")) {
+    if (EqualIgnoringCase(rest, kUnregServer)) {
       options->action = StartupAction::kUnregServer;
       return;
     }
-    if (EqualIgnoringCase(rest, "RegServer")) {
+    if (EqualIgnoringCase(rest, kRegServer)) {
       options->action = StartupAction::kRegServer;
       return;
     }

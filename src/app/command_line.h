@@ -1,5 +1,6 @@
 // The command line of Kivrun.exe: options after "/" or "-", names in any case, values
-// ending at the next "/" or "-". Portable: the multi-byte step is passed in.
+// ending at a "/" or "-" that follows a blank or a tab or begins an option name.
+// Portable: the multi-byte step is passed in.
 #pragma once
 #include <cstddef>
 

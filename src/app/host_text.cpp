@@ -14,6 +14,17 @@ size_t DecodeHexText(const char* text, unsigned char* dest, size_t size) {
   return written;
 }
 
+namespace {
+
+// The characters of a key: letters (those of the ANSI code page too), digits, "_", "-", ".".
+bool IsKeyChar(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+         byte == '_' || byte == '-' || byte == '.' || byte >= 0x80;
+}
+
+}  // namespace
+
 void FindParamValue(const char* params, const char* key, char* dest, size_t size) {
   if (size == 0) return;
   dest[0] = '\0';
@@ -22,6 +33,8 @@ void FindParamValue(const char* params, const char* key, char* dest, size_t size
   // would step past it: it names no entry.
   if (keyLength == 0) return;
   for (const char* at = std::strstr(params, key); at != nullptr; at = std::strstr(at + 1, key)) {
+    // A whole key only: id is not the tail of uid.
+    if (at != params && IsKeyChar(at[-1])) continue;
     if (at[keyLength] != '=' || at[keyLength + 1] != '"') continue;
     const char* value = at + keyLength + 2;
     const char* close = std::strchr(value, '"');

@@ -9,5 +9,7 @@
 size_t DecodeHexText(const char* text, unsigned char* dest, size_t size);
 
 // The value of the first `key="` in `params` up to the next double quote, cut to size - 1;
-// empty when the key is empty or missing or its value has no closing quote.
+// empty when the key is empty or missing or its value has no closing quote. The key counts
+// only whole: at the start of the text or after a character that is no key character
+// (letters, digits, "_", "-" and "." are).
 void FindParamValue(const char* params, const char* key, char* dest, size_t size);

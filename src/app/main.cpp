@@ -12,6 +12,7 @@
 #include "commands/command_families.h"
 #include "commands/ui/message_wait.h"
 #include "engine/executor.h"
+#include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/text.h"
 #include "log/log.h"
@@ -76,6 +77,7 @@ int RunScript(const StartupOptions& options, const char* exeFolder) {
     result = kResultCannotOpenFile;
   }
 
+  ReportUnreportedFailure(result);  // a load failure or a missing section reaches the host as one
   CompleteHostRun();
   RevokeClassObjects();
   SleepPumping(kFinalPumpMilliseconds);

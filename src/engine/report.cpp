@@ -1,6 +1,7 @@
 #include "engine/report.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
@@ -8,6 +9,21 @@
 #include "log/log.h"
 #include "platform/final_status.h"
 #include "platform/messages.h"
+
+namespace {
+
+const char kHostTextPrefix[] = "Kivrun Script: ";
+const char kErrorLinePrefix[] = "Error: ";  // begins the error log line of a report
+
+// The message of `code` from the message table; "Unknown error" without a row.
+void LookUpMessage(int code, char* message, size_t size) {
+  CopyText(message, size, "Unknown error");
+  unsigned id = ResultCodeStringId(code);
+  char loaded[kMessageChars];
+  if (id != 0 && LoadMessageText(id, loaded, sizeof(loaded)) > 0) CopyText(message, size, loaded);
+}
+
+}  // namespace
 
 void ReportLineError(ScriptContext* context, const ScriptLine* line, int code) {
   if (code != 0) context->errorCode = code;
@@ -18,14 +34,28 @@ void ReportLineError(ScriptContext* context, const ScriptLine* line, int code) {
 }
 
 void ReportError(int code, uint32_t lineNumber, const char* lineText) {
-  char message[kMessageChars] = "Unknown error";
-  unsigned id = ResultCodeStringId(code);
-  char loaded[kMessageChars];
-  if (id != 0 && LoadMessageText(id, loaded, sizeof(loaded)) > 0) CopyText(message, sizeof(message), loaded);
+  char message[kMessageChars];
+  LookUpMessage(code, message, sizeof(message));
 
   char hostText[kHostTextChars];
-  std::snprintf(hostText, sizeof(hostText), "Kivrun Script: %s<br>%s", message, lineText);
-  LogError("Error: %s\n>>Line %u: %s", message, static_cast<unsigned>(lineNumber), lineText);
+  std::snprintf(hostText, sizeof(hostText), "%s%s<br>%s", kHostTextPrefix, message, lineText);
+  LogError("%s%s\n>>Line %u: %s", kErrorLinePrefix, message, static_cast<unsigned>(lineNumber), lineText);
+  SetFinalStatus(kStatusFailed, hostText);
+}
+
+void ReportUnreportedFailure(int exitCode) {
+  if (exitCode == 0 || FinalStatusCode() < 0) return;  // a negative status is a failure already
+  char cause[kHostTextChars - (sizeof(kHostTextPrefix) - 1)];  // cut to what the host text holds
+  const char* lastError = LastLogError();
+  const size_t prefixLength = sizeof(kErrorLinePrefix) - 1;
+  if (std::strncmp(lastError, kErrorLinePrefix, prefixLength) == 0) lastError += prefixLength;
+  if (lastError[0] != '\0') {
+    CopyText(cause, sizeof(cause), lastError);
+  } else {
+    LookUpMessage(exitCode, cause, sizeof(cause));
+  }
+  char hostText[kHostTextChars];
+  std::snprintf(hostText, sizeof(hostText), "%s%s", kHostTextPrefix, cause);
   SetFinalStatus(kStatusFailed, hostText);
 }
 

@@ -20,6 +20,12 @@ void ReportLineError(ScriptContext* context, const ScriptLine* line, int code);
 // the host text the final status with E_FAIL.
 void ReportError(int code, uint32_t lineNumber, const char* lineText);
 
+// The end of a run whose exit code is not 0 while the final status is no failure (a load
+// failure, a missing start or called section): the final status becomes E_FAIL with
+// "Kivrun Script: " and the first line of the last error logged (without its "Error: "),
+// or, when none was logged, the exit code's message.
+void ReportUnreportedFailure(int exitCode);
+
 // The handler convention for a failure: stop the current section, report, give the code.
 int FailLine(ScriptContext* context, const ScriptLine* line, int code);
 

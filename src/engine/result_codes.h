@@ -19,6 +19,7 @@ enum ResultCode : int {
   kResultCannotWriteRegistry = 16,
   kResultInvalidRegistryValue = 17,
   kResultIniNotFound = 18,
+  kResultCannotWriteIni = 19,
   kResultNoRegistryRoot = 20,
   kResultNoValueName = 21,
   kResultNoSubkey = 22,
@@ -35,6 +36,7 @@ enum ResultCode : int {
   kResultNoWindowsDir = 47,
   kResultBadSwitch = 51,
   kResultConditionalStop = 53,  // a false CONTINUEIF: the script ends as a success
+  kResultCabNotInstalled = 54,
 };
 
 struct ResultCodeRow {

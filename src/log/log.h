@@ -15,14 +15,21 @@ constexpr int kLogLevelError = 7;
 
 constexpr size_t kLogPathChars = 260;        // the configured path keeps at most 259 characters
 constexpr size_t kLogLineBytes = 3072;       // a whole line, prefix and CR LF included
+constexpr size_t kLogLineEndBytes = 2;       // CR LF, kept on every line
+constexpr size_t kLogLastErrorChars = 512;   // what the host's text can carry
 constexpr unsigned long kLogCapBytes = 0x80000;  // a larger log is emptied before the next line
 
-// Stores the threshold and the path (cut to 259 characters). An empty path logs nothing.
+// Stores the threshold and the path (cut to 259 characters), and forgets the last error.
+// An empty path logs nothing.
 void SetLogFile(int threshold, const char* path);
 
 void LogStatus(const char* format, ...) KIV_PRINTF_FORMAT(1, 2);
 void LogError(const char* format, ...) KIV_PRINTF_FORMAT(1, 2);
 void LogWriteV(int level, const char* format, va_list args);
+
+// The first line of the last non-empty LogError message, cut to kLogLastErrorChars - 1
+// characters; empty when there was none. Kept whether or not the line reached a file.
+const char* LastLogError();
 
 // The parts of a line besides the message, read afresh for every line.
 struct LogStamp {
@@ -35,7 +42,8 @@ struct LogStamp {
 };
 
 // Builds "MM-DD hh:mm  module:pid text\r\n" into `line` (kLogLineBytes + 1 bytes);
-// a longer line is cut at kLogLineBytes and then has no CR LF. Gives its length.
+// the text of a longer line is cut so that the line, CR LF included, is kLogLineBytes
+// bytes long. Gives its length.
 size_t FormatLogLine(char* line, const LogStamp& stamp, const char* text);
 
 // Keeps what follows the last backslash of `fullPath`, cut at its first ".".

@@ -5,6 +5,9 @@
 
 #include <cstring>
 
+#include "platform/win32_handles.h"
+#include "platform/windows_family.h"
+
 namespace {
 
 // Whether the text ends with a backslash that is a character of its own, not the second
@@ -57,4 +60,14 @@ bool FileExists(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool CanWrite(const char* path) { return _access(path, 0) != 0 || _access(path, 6) == 0; }
+bool IsFileLocked(const char* path) {
+  if (_access(path, 0) != 0) return false;  // missing
+  if (_access(path, 6) != 0) return true;   // read-only
+  // Opening for writing while sharing everything fails only because of another holder. The
+  // 9x family knows no FILE_SHARE_DELETE: there the flag would fail every open.
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (IsNtFamily() ? FILE_SHARE_DELETE : 0);
+  KernelHandle file(CreateFileA(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() != nullptr) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}

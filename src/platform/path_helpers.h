@@ -14,5 +14,7 @@ void MakeFolderChain(const char* path);
 // True when the path names an existing file (not a folder).
 bool FileExists(const char* path);
 
-// True when the file does not exist or may be read and written; false when it is read-only.
-bool CanWrite(const char* path);
+// The one rule of ISFILELOCKED, WAITTILLUNLOCKED and CANALLFILESBECOPIED: an existing file
+// is locked when it is read-only or when another program holds it so that it cannot be
+// opened for writing (a sharing or lock violation). A missing file is not locked.
+bool IsFileLocked(const char* path);

@@ -55,7 +55,7 @@ class ProcessToolBase : public ProcessTool {
     int killed = 0;
     WalkProcesses([&](DWORD processId, const char* path) {
       if (!PathContains(path, name) || SpareProcess(processId, path)) return true;
-      if (KillProcessById(processId) == 1) {
+      if (KillProcessById(processId, path) == 1) {
         killed = 1;
         return false;
       }
@@ -95,7 +95,7 @@ class ProcessToolBase : public ProcessTool {
   static void ModuleUser(const char* modulePath, DWORD processId, const char* processPath, bool kill, int* outcome) {
     LogStatus("Module: %s is used by Process: %s", modulePath, processPath);
     if (kill && RunsFromFamilyFolder(processPath) && !SpareProcess(processId, processPath)) {
-      *outcome = KillProcessById(processId);
+      *outcome = KillProcessById(processId, processPath);
     }
   }
 };
@@ -248,23 +248,26 @@ ProcessTool* CreatePsapiProcessTool() { return new PsapiProcessTool; }
 ProcessTool* CreateToolhelpProcessTool() { return new ToolhelpProcessTool; }
 ProcessTool* CreateProcessTool() { return IsNtFamily() ? CreatePsapiProcessTool() : CreateToolhelpProcessTool(); }
 
-int KillProcessById(DWORD processId) {
+int KillProcessById(DWORD processId, const char* name) {
   if (IsSparedProcess(processId)) return 0;  // the callers name it in the log
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
   if (process == nullptr) return 0;
   WindowSearch search = {processId, false};
   EnumWindows(CloseFirstWindow, reinterpret_cast<LPARAM>(&search));
-  int ended = 0;
-  if (search.found && WaitForSingleObject(process, kCloseWaitMilliseconds) == WAIT_OBJECT_0) {
-    ended = 1;
-  } else if (TerminateProcess(process, 0)) {
-    ended = 1;
-  } else {
+  const bool closed = search.found && WaitForSingleObject(process, kCloseWaitMilliseconds) == WAIT_OBJECT_0;
+  const bool ended = closed || TerminateLogged(process, processId, name);
+  CloseHandle(process);
+  return ended ? 1 : 0;
+}
+
+bool TerminateLogged(HANDLE process, DWORD processId, const char* name) {
+  if (!TerminateProcess(process, 0)) {
     LogStatus("Cannot Kill Process: %d, Error Code: %d", static_cast<int>(processId),
               static_cast<int>(GetLastError()));
+    return false;
   }
-  CloseHandle(process);
-  return ended;
+  LogStatus("Process terminated: %d, %s", static_cast<int>(processId), name);
+  return true;
 }
 
 void ReportModuleUsers(const char* modulePath, bool kill) {

@@ -26,8 +26,14 @@ ProcessTool* CreatePsapiProcessTool();
 ProcessTool* CreateToolhelpProcessTool();
 
 // Asks the process to close (WM_CLOSE to its first top-level window, 10 s to end), else
-// terminates it: 1 when it ended, 0 when it could not be ended or is spared.
-int KillProcessById(DWORD processId);
+// terminates it: 1 when it ended, 0 when it could not be ended or is spared. `name` (its
+// path) names it in the log when it is terminated.
+int KillProcessById(DWORD processId, const char* name);
+
+// Every process a command terminates goes through here, so each is in the log:
+// "Process terminated: %d, %s" (id, path or window name), or
+// "Cannot Kill Process: %d, Error Code: %d" when the system refuses. True when terminated.
+bool TerminateLogged(HANDLE process, DWORD processId, const char* name);
 
 // For the file commands: logs the users of a file that could not be replaced, and with
 // `kill` ends those that run from the family folder.

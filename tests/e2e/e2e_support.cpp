@@ -96,3 +96,15 @@ bool CloseMessageBox(const char* caption, std::string* text, DWORD timeoutMs) {
   }
   return false;
 }
+
+void SetWineVersion(const char* version) {
+  HKEY key = nullptr;
+  RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &key);
+  if (version != nullptr) {
+    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                   static_cast<DWORD>(strlen(version) + 1));
+  } else {
+    RegDeleteValueA(key, "Version");
+  }
+  RegCloseKey(key);
+}

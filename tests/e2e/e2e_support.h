@@ -1,5 +1,5 @@
 // Running Kivrun.exe and the test host from end-to-end tests: scripts and logs live in
-// C:\kivtest (a path without "/" or "-", which would end a command-line value).
+// C:\kivtest.
 #pragma once
 #include <windows.h>
 
@@ -29,3 +29,7 @@ bool Contains(const std::string& text, const std::string& piece);
 // Under Xvfb: waits for a top-level window with this caption, reads its message text and
 // presses OK. Gives false when no such window appeared within the time.
 bool CloseMessageBox(const char* caption, std::string* text, DWORD timeoutMs = 15000);
+
+// The Windows family Wine reports to programs started from now on: "win98" for the 9x
+// family, nullptr for the prefix's own.
+void SetWineVersion(const char* version);

@@ -60,6 +60,35 @@ TEST(HostLink, AFailingLineGivesTheHostEFailAndTheReportText) {
                             "exit 2"}));
 }
 
+// Failures that no line reports: the host still gets E_FAIL, with the last error line of
+// the log or else the exit code's message. A conditional stop stays a success.
+TEST(HostLink, ARunThatFailsWithoutAReportGivesTheHostEFail) {
+  const std::string missing = WorkFolder() + "nosuch.kiv";
+  const std::string empty = WriteScript("empty.kiv", "");
+  const struct {
+    std::string name;
+    std::string script;  // written as the test's script unless empty
+    std::string path;    // run instead of the written script when given
+    std::string section;
+    Record record;
+  } cases[] = {
+      {"nostart", "[Main]\r\nSET A=1\r\n", "", "Other",
+       {"OnComplete(0x80004005, \"Kivrun Script: Unable to find 'Main' section.\")", "exit 7"}},
+      {"nofile", "", missing, "Main",
+       {"OnComplete(0x80004005, \"Kivrun Script: Error Loading Script File: " + missing + "\")", "exit 9"}},
+      {"emptyfile", "", empty, "Main",
+       {"OnComplete(0x80004005, \"Kivrun Script: Error Loading Script File: " + empty + "\")", "exit 8"}},
+      {"nocalled", "[Main]\r\nSETFINALSTATUS 3,fine\r\nCALL Nowhere\r\nSET A=1\r\n", "", "Main",
+       {"OnComplete(0x80004005, \"Kivrun Script: Unable to find the specified section.\")", "exit 4"}},
+      {"condstop", "[Main]\r\nCONTINUEIF 1=2\r\nSET X\r\n", "", "Main", {"OnComplete(0x00000000, \"\")", "exit 0"}},
+  };
+  for (const auto& c : cases) {
+    const std::string path = c.path.empty() ? WriteScript(c.name + ".kiv", c.script) : c.path;
+    EXPECT_EQ(RunUnderHost({}, {"/Script=" + path, "/Section=" + c.section, "/Log=" + FreshLog(c.name)}), c.record)
+        << c.name;
+  }
+}
+
 TEST(HostLink, TheLastSetFinalStatusIsWhatTheHostReceives) {
   EXPECT_EQ(RunScript("final1", "SETFINALSTATUS -5,Update failed\r\n"),
             (Record{"OnComplete(0xFFFFFFFB, \"Update failed\")", "exit 0"}));
@@ -77,7 +106,7 @@ TEST(HostLink, GetParamReadsLowerCaseKeysFromTheParameterText) {
       "GETPARAM V=missing\r\nPROGRESS 4,4,4,[%%V%%]\r\n";
   Record record = RunScript("params", body, {"--param", "uid=7", "--param", "id=8", "--param", "lang=en",
                                              "--param", "mode=silent", "--param", "Upper=x"});
-  EXPECT_EQ(record, (Record{"OnProgress(1, 1, 1, \"[silent]\")", "OnProgress(2, 2, 2, \"[7]\")",
+  EXPECT_EQ(record, (Record{"OnProgress(1, 1, 1, \"[silent]\")", "OnProgress(2, 2, 2, \"[8]\")",
                             "OnProgress(3, 3, 3, \"[en]\")", "OnProgress(4, 4, 4, \"[]\")",
                             "OnComplete(0x00000000, \"\")", "exit 0"}));
 

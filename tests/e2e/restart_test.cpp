@@ -9,18 +9,7 @@ namespace {
 const char kNtFile[] = "C:\\kivtest\\restart\\in use by nt.dll";
 const char kFolder[] = "C:\\kivtest\\restart";
 const char k9xFile[] = "C:\\kivtest\\restart9x.dll";
-
-void SetWineVersion(const char* version) {
-  HKEY key = nullptr;
-  RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &key);
-  if (version != nullptr) {
-    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                   static_cast<DWORD>(strlen(version) + 1));
-  } else {
-    RegDeleteValueA(key, "Version");
-  }
-  RegCloseKey(key);
-}
+const char k9xSecondFile[] = "C:\\kivtest\\restart 9x second.dll";  // under its short name
 
 // Runs `lines` in Kivrun while the file is held open, so it cannot be deleted now.
 DWORD RunHolding(const char* file, const std::string& lines) {
@@ -39,15 +28,20 @@ TEST(RestartPrepare, SchedulesAFileInUseOnEachRoute) {
   EXPECT_EQ(RunHolding(kNtFile, std::string("REMOVEDIRRECURSIVE ") + kFolder + "\r\n"), 0u);
   EXPECT_NE(GetFileAttributesA(kNtFile), INVALID_FILE_ATTRIBUTES);  // still there until the restart
 
-  SetWineVersion("win98");
-  DWORD code = RunHolding(k9xFile, std::string("DELETEONEFILE ") + k9xFile + "\r\n");
+  SetWineVersion("win98");  // two paths in wininit.ini: both go at the restart, not only the last
+  HANDLE second = CreateFileA(k9xSecondFile, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD code =
+      RunHolding(k9xFile, std::string("DELETEONEFILE ") + k9xFile + "\r\nDELETEONEFILE " + k9xSecondFile + "\r\n");
+  CloseHandle(second);
   SetWineVersion(nullptr);
   EXPECT_EQ(code, 0u);
   EXPECT_NE(GetFileAttributesA(k9xFile), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(k9xSecondFile), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(RestartAfter, TheScheduledFilesAndFolderAreGone) {
   EXPECT_EQ(GetFileAttributesA(kNtFile), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesA(kFolder), INVALID_FILE_ATTRIBUTES);  // files first, then the folder
   EXPECT_EQ(GetFileAttributesA(k9xFile), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(k9xSecondFile), INVALID_FILE_ATTRIBUTES);
 }

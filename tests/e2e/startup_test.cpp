@@ -57,12 +57,12 @@ TEST(Startup, ABareScriptNameIsFoundInTheProgramsFolder) {
   EXPECT_TRUE(Contains(ReadText(log), "ScriptFiles=" + folder + "\\bare.kiv, StartSection=Main")) << ReadText(log);
 }
 
-TEST(Startup, AValueEndsAtTheFirstDashOrSlash) {
-  // /Script=C:\kivtest\up-date.kiv names C:\kivtest\up; "date.kiv" is passed over.
-  std::string log = FreshLog("dash");
-  WriteScript("up", "[Main]\r\nSET A=cut\r\n");
-  EXPECT_EQ(RunKivrun({"/Script=" + WorkFolder() + "up-date.kiv", "/Section=Main", "/Log=" + log}), 0u);
-  EXPECT_TRUE(Contains(ReadText(log), "ScriptFiles=" + WorkFolder() + "up, StartSection=Main"));
+TEST(Startup, PathsWithADashAreTakenWhole) {
+  // A "-" inside a value is part of it; one after a blank begins the next word.
+  std::string log = FreshLog("dash-run");
+  std::string script = WriteScript("up-date.kiv", "[Main]\r\nSET A=whole\r\n");
+  EXPECT_EQ(RunKivrun({"/Script=" + script, "-Section=Main", "/Log=" + log}), 0u);
+  EXPECT_TRUE(Contains(ReadText(log), "ScriptFiles=" + script + ", StartSection=Main")) << ReadText(log);
 }
 
 TEST(Startup, OptionNamesMatchInAnyCaseButLogOnlyAsWritten) {

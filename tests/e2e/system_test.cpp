@@ -26,18 +26,6 @@ std::string QueryFamily() {
   return value;
 }
 
-void SetWineVersion(const char* version) {
-  HKEY key = nullptr;
-  RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &key);
-  if (version != nullptr) {
-    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                   static_cast<DWORD>(strlen(version) + 1));
-  } else {
-    RegDeleteValueA(key, "Version");
-  }
-  RegCloseKey(key);
-}
-
 }  // namespace
 
 TEST(SystemFamily, GetOsTypeAndIsAdminFollowTheWindowsFamily) {

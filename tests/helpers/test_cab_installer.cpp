@@ -1,6 +1,8 @@
 // kivrun_test_cab.dll: a CAB installer component for the tests, served in-process. It
 // appends every call it receives to C:\kivtest\cab-record.txt, reports progress, and
 // completes at once: with E_FAIL when the package name contains "fail", else with S_OK.
+// A package name with "silent" makes Install fail with E_ACCESSDENIED without a word to the
+// sink; one with "refuse" completes as above and then fails the call all the same.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,6 +21,8 @@ std::string Narrow(BSTR text) {
   WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
   return buffer;
 }
+
+bool Contains(BSTR text, const wchar_t* part) { return text != nullptr && std::wcsstr(text, part) != nullptr; }
 
 void Record(const std::string& line) {
   CreateDirectoryA("C:\\kivtest", nullptr);
@@ -63,14 +67,15 @@ class Installer final : public ICabInstaller {
                   reserved != nullptr ? "set" : "null", appUtil != nullptr ? "yes" : "null", Narrow(params).c_str());
     Record(line);
     if (sink == nullptr) return E_POINTER;
+    if (Contains(package, L"silent")) return E_ACCESSDENIED;
     BSTR progress = SysAllocString(L"Installing");
     sink->OnProgress(2, 40, 7, progress);
     SysFreeString(progress);
-    const bool fail = package != nullptr && std::wcsstr(package, L"fail") != nullptr;
+    const bool fail = Contains(package, L"fail");
     BSTR message = SysAllocString(fail ? L"The package could not be installed" : L"Installed");
     sink->OnComplete(fail ? static_cast<LONG>(E_FAIL) : 0, message);
     SysFreeString(message);
-    return S_OK;
+    return Contains(package, L"refuse") ? E_ACCESSDENIED : S_OK;
   }
 
  private:

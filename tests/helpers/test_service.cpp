@@ -1,5 +1,6 @@
 // test_service: a Windows service for the service command tests. It reports running at
-// once and stops when asked; with the argument "slow-start" it takes two seconds to start.
+// once and stops when asked; with the argument "slow-start" it takes two seconds to start,
+// with "stall-start" four seconds while its wait hint promises a tenth of a second.
 #include <windows.h>
 
 #include <cstring>
@@ -30,11 +31,11 @@ void WINAPI ServiceMain(DWORD argc, char** argv) {
   g_handle = RegisterServiceCtrlHandlerExA(g_name, Control, nullptr);
   if (g_handle == nullptr) return;
   g_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  bool slow = false;
-  for (DWORD i = 1; i < argc; ++i) slow = slow || std::strcmp(argv[i], "slow-start") == 0;
-  if (slow) {
-    Report(SERVICE_START_PENDING, 500);
-    Sleep(2000);
+  for (DWORD i = 1; i < argc; ++i) {
+    const bool slow = std::strcmp(argv[i], "slow-start") == 0, stall = std::strcmp(argv[i], "stall-start") == 0;
+    if (!slow && !stall) continue;
+    Report(SERVICE_START_PENDING, slow ? 500 : 100);
+    Sleep(slow ? 2000 : 4000);
   }
   Report(SERVICE_RUNNING);
   WaitForSingleObject(g_stop, INFINITE);

@@ -6,6 +6,9 @@
 
 #include "app/command_line.h"
 #include "app/host_text.h"
+#include "engine/report.h"
+#include "log/log.h"
+#include "platform/final_status.h"
 
 namespace {
 
@@ -54,10 +57,30 @@ TEST(CommandLine, OptionsMatchInAnyCaseAndValuesAreTrimmed) {
   EXPECT_STREQ(o.appUtil, "FF");
 }
 
-TEST(CommandLine, AValueEndsAtTheFirstDashOrSlashAndTheRestIsPassedOver) {
-  StartupOptions o = Scan("k.exe /Script=C:\\Temp\\up-date.kiv -Section=Main");
-  EXPECT_STREQ(o.script, "C:\\Temp\\up");
-  EXPECT_STREQ(o.section, "Main");
+TEST(CommandLine, AValueEndsAtADashOrSlashAfterABlankOrBeforeAnOptionName) {
+  const struct {
+    const char* line;
+    const char* script;
+    const char* section;
+    const char* log;
+  } cases[] = {
+      {"k.exe /Script=C:\\Updates\\up-date.kiv -Section=Main", "C:\\Updates\\up-date.kiv", "Main", ""},
+      {"k.exe /Script=C:\\a/b-c.kiv /Section=Pre-Install /Log=C:\\my-logs\\k.log", "C:\\a/b-c.kiv",
+       "Pre-Install", "C:\\my-logs\\k.log"},
+      {"k.exe /Script=a.kiv/Section=Main-Log=x.log", "a.kiv", "Main", "x.log"},
+      {"k.exe /Script=a.kiv-SECTION=Main/regserverx", "a.kiv", "Main", ""},
+      {"k.exe /Script=a.kiv\t-x.kiv /Section=Main -date", "a.kiv", "Main", ""},
+      {"k.exe /Script=C:\\x-log=y.log", "C:\\x", "", ""},
+      {"k.exe /Script=C:\\x-Log=y.log", "C:\\x", "", "y.log"},
+      {"k.exe /Script=-a-/-b-", "-a-/-b-", "", ""},
+  };
+  for (const auto& c : cases) {
+    StartupOptions o = Scan(c.line);
+    EXPECT_STREQ(o.script, c.script) << c.line;
+    EXPECT_STREQ(o.section, c.section) << c.line;
+    EXPECT_EQ(LogValue(c.line), c.log) << c.line;
+  }
+  EXPECT_EQ(Scan("k.exe /Script=C:\\x-RegServer").action, StartupAction::kRegServer);
 }
 
 TEST(CommandLine, ARepeatedOptionOverwritesAndUnknownWordsArePassedOver) {
@@ -109,12 +132,21 @@ TEST(HostText, HexPairsDecodeToBytesAndAnOddDigitIsDropped) {
 TEST(HostText, ParamLookupTakesTheFirstKeyWithEqualsAndQuote) {
   const char* params = "lang=\"en\" mode=\"silent\" uid=\"7\" id=\"8\"";
   EXPECT_EQ(Param(params, "mode"), "silent");
-  EXPECT_EQ(Param(params, "id"), "7");  // the tail of uid comes first
   EXPECT_EQ(Param(params, "Mode"), "");
   EXPECT_EQ(Param(params, "missing"), "");
   EXPECT_EQ(Param("a=\"open", "a"), "");
   EXPECT_EQ(Param("a=b a=\"c\"", "a"), "c");
   EXPECT_EQ(Param("k=\"abcdef\"", "k", 4), "abc");
+}
+
+TEST(HostText, ParamLookupMatchesOnlyWholeKeys) {
+  const char* params = "uid=\"7\" id=\"8\" a.b=\"1\" x-y=\"2\" my_z=\"3\",z=\"4\"\ttab=\"5\" \xE9t=\"6\"";
+  const struct {
+    const char* key;
+    const char* value;
+  } cases[] = {{"uid", "7"}, {"id", "8"}, {"b", ""}, {"a.b", "1"}, {"y", ""},
+               {"x-y", "2"}, {"z", "4"}, {"tab", "5"}, {"t", ""}};
+  for (const auto& c : cases) EXPECT_EQ(Param(params, c.key), c.value) << c.key;
 }
 
 TEST(HostText, AnEmptyKeyOrATruncatedEntryAtTheEndGivesAnEmptyValue) {
@@ -123,4 +155,32 @@ TEST(HostText, AnEmptyKeyOrATruncatedEntryAtTheEndGivesAnEmptyValue) {
   for (const char* params : {"a=\"1\" k", "a=\"1\" k=", "a=\"1\" k=\"", "a=\"1\" k=\"2"}) {
     EXPECT_EQ(Param(params, "k"), "") << params;
   }
+}
+
+// The end of a run: an exit code that is not 0 reaches the host as a failure even when no
+// line was reported, with the last error logged or else the exit code's message.
+TEST(HostText, AFailedRunWithoutAReportEndsWithEFailAndItsCause) {
+  const struct {
+    int32_t status;
+    const char* error;  // logged before the end, or nullptr
+    int exitCode;
+    int32_t hostStatus;
+    const char* hostText;
+  } cases[] = {
+      {0, nullptr, 7, kStatusFailed, "Kivrun Script: Unable to find 'Main' section."},
+      {3, "Error Loading Script File: C:\\x.kiv", 9, kStatusFailed, "Kivrun Script: Error Loading Script File: C:\\x.kiv"},
+      {0, "Error: Nowhere to put value.\n>>Line 5: SET X", 4, kStatusFailed, "Kivrun Script: Nowhere to put value."},
+      {-5, "Error Loading Script File: x", 9, -5, "Update failed"},
+  };
+  for (const auto& c : cases) {
+    SetLogFile(kLogLevelStatus, "");  // no file, and no last error
+    if (c.error != nullptr) LogError("%s", c.error);
+    SetFinalStatus(c.status, c.status == 0 ? "" : "Update failed");
+    ReportUnreportedFailure(c.exitCode);
+    char text[kHostTextChars];
+    FinalStatusText(text, sizeof(text));
+    EXPECT_EQ(FinalStatusCode(), c.hostStatus) << c.exitCode;
+    EXPECT_STREQ(text, c.hostText) << c.exitCode;
+  }
+  ResetFinalStatus();
 }

@@ -40,11 +40,13 @@ TEST(LogLineFormat, ALineFeedInsideTheMessageIsKeptBare) {
             "03-07 09:05        k:001 Error: a\n>>Line 5: SET X\r\n");
 }
 
-TEST(LogLineFormat, ALineLongerThan3072BytesIsCutAndLosesItsLineEnd) {
-  std::string text(3071, 'm');
-  std::string line = Line(Stamp("Kivrun", 1), text.c_str());
-  EXPECT_EQ(line.size(), kLogLineBytes);
-  EXPECT_EQ(line.back(), 'm');
+TEST(LogLineFormat, ALineLongerThan3072BytesHasItsTextCutAndKeepsItsLineEnd) {
+  const size_t room = kLogLineBytes - Line(Stamp("Kivrun", 1), "").size();  // the text that just fits
+  for (size_t length : {room, room + 1, size_t{3071}}) {
+    std::string line = Line(Stamp("Kivrun", 1), std::string(length, 'm').c_str());
+    EXPECT_EQ(line.size(), kLogLineBytes) << length;
+    EXPECT_EQ(line.substr(line.size() - 3), "m\r\n") << length;
+  }
 }
 
 TEST(LogModuleName, IsTheFileNameCutAtItsFirstDot) {
@@ -81,14 +83,28 @@ TEST(LogWriter, BothLevelsAreWrittenAtThresholdOneWithoutALevelMarker) {
   EXPECT_NE(text.find(" error two\r\n"), std::string::npos);
 }
 
-TEST(LogWriter, AMessageOf5000CharactersIsCutTo3071) {
+TEST(LogWriter, AMessageOf5000CharactersIsCutToFitTheLineAndItsLineEnd) {
   LogRecorder recorder;
   std::string message(4990, 'a');
   message += "0123456789";
   LogStatus("%s", message.c_str());
+  LogStatus("next");
   std::string text = recorder.Text();
-  ASSERT_EQ(text.size(), kLogLineBytes);
+  size_t end = text.find("\r\n");
+  ASSERT_EQ(end + 2, kLogLineBytes);
   size_t start = text.find(' ', text.find(':', 12)) + 1;  // after the process id
-  EXPECT_EQ(text.substr(start), std::string(kLogLineBytes - start, 'a'));
-  EXPECT_EQ(text.find("\r\n"), std::string::npos);
+  EXPECT_EQ(text.substr(start, end - start), std::string(end - start, 'a'));
+  EXPECT_EQ(text.substr(text.size() - 6), "next\r\n");
+  EXPECT_EQ(text[kLogLineBytes + 2], '-');  // the next line starts afresh: "MM-DD"
+}
+
+TEST(LogWriter, KeepsTheFirstLineOfTheLastErrorEvenWithoutALogFile) {
+  SetLogFile(kLogLevelStatus, "");
+  LogError("Error: %s\n>>Line %u: %s", "Nowhere to put value.", 5u, "SET X");
+  LogStatus("status lines leave it");
+  EXPECT_STREQ(LastLogError(), "Error: Nowhere to put value.");
+  LogError("%s", std::string(kLogLastErrorChars + 10, 'e').c_str());
+  EXPECT_EQ(std::string(LastLogError()), std::string(kLogLastErrorChars - 1, 'e'));
+  SetLogFile(kLogLevelStatus, "");
+  EXPECT_STREQ(LastLogError(), "");
 }

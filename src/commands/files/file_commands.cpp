@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "commands/files/file_list_commands.h"
 #include "commands/target_guard.h"
 #include "commands/ui/message_wait.h"
 #include "engine/acting_text.h"
@@ -46,9 +47,23 @@ bool IsTooShortToCreate(const char* path) {
   return !drive && !root;
 }
 
-// Deletes one file now, or at the next restart when it is in use.
+// Deletes one file now (read-only too), or at the next restart when it is in use.
 void DeleteFileOrSchedule(const char* path) {
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
   if (!DeleteFileA(path) && FileExists(path)) DeleteOnReboot(path);
+}
+
+// Creates the folders of a file's path that are missing, as a list copy does for its target.
+void MakeFolderOf(const char* file) {
+  char folder[kPathChars];
+  CopyText(folder, sizeof(folder), file);
+  char* last = nullptr;  // the last backslash that is a character of its own
+  for (char* p = folder; *p != '\0'; p = CharNextA(p)) {
+    if (*p == '\\') last = p;
+  }
+  if (last == nullptr) return;  // a bare name: the current folder
+  *last = '\0';
+  MakeFolderChain(folder);
 }
 
 // The six time bytes of a file's last modification, in local time.
@@ -120,9 +135,15 @@ int CopyOneFileCommand(ScriptContext* context, ScriptLine* line) {
   char* destination = comma + 1;
   TrimText(text);
   TrimText(destination);
-  if (CopyFileA(text, destination, FALSE)) return kResultOk;
-  ReportModuleUsers(destination, true);
-  return FailLine(context, line, kResultTargetInUse);
+  MakeFolderOf(destination);
+  result = CopyFileOnce(text, destination);
+  if (result == kResultTargetInUse) {
+    ReportModuleUsers(destination, true);
+    // Those of its users that ran from the family folder are ended now, but a process
+    // ends a moment after it is told to: the list copy's attempts, a second apart.
+    result = CopyWithRetries(text, destination);
+  }
+  return result == kResultOk ? kResultOk : FailLine(context, line, result);
 }
 
 int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line) {
@@ -131,7 +152,6 @@ int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line) {
   if (result != kResultOk) return result;
   TrimText(path);
   if (path[0] == '\0') return FailLine(context, line, kResultBadSwitch);
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
   DeleteFileOrSchedule(path);
   return kResultOk;
 }
@@ -176,11 +196,12 @@ void DeleteTree(const char* folder) {
       if (entry.attrib & _A_SUBDIR) {
         DeleteTree(path);
       } else {
-        DeleteFileOrSchedule(path);  // a read-only file is scheduled, not forced
+        DeleteFileOrSchedule(path);
       }
     } while (_findnext(search, &entry) == 0);
     _findclose(search);
   }
+  SetFileAttributesA(folder, FILE_ATTRIBUTE_NORMAL);  // a read-only folder goes too
   if (_rmdir(folder) != 0 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) DeleteOnReboot(folder);
 }
 
@@ -213,7 +234,7 @@ int IsFileLockedCommand(ScriptContext* context, ScriptLine* line) {
   char variable[kPathChars], path[kPathChars];
   int result = SplitAssignment(line->argumentText, variable, sizeof(variable), path, sizeof(path));
   if (result != kResultOk) return FailLine(context, line, result);
-  return SymbolSet(context->symbols, variable, TrueOrFalse(!CanWrite(path)));
+  return SymbolSet(context->symbols, variable, TrueOrFalse(IsFileLocked(path)));
 }
 
 int WaitTillUnlockedCommand(ScriptContext*, ScriptLine* line) {
@@ -221,7 +242,7 @@ int WaitTillUnlockedCommand(ScriptContext*, ScriptLine* line) {
   const char* next = NextField(line->argumentText, path, sizeof(path), ',');
   if (next != nullptr) NextField(next, time, sizeof(time), ',');
   const int32_t total = TextToLong(time);
-  if (path[0] == '\0' || CanWrite(path) || total == 0) return kResultOk;
+  if (path[0] == '\0' || !IsFileLocked(path) || total == 0) return kResultOk;
 
   int32_t waited = 0;
   do {
@@ -229,7 +250,7 @@ int WaitTillUnlockedCommand(ScriptContext*, ScriptLine* line) {
     if (step > 999) step = kUnlockStepMilliseconds;
     if (step > 0) SleepPumping(static_cast<DWORD>(step));
     waited += step > 0 ? step : 1;
-  } while (!CanWrite(path) && waited < total);
+  } while (IsFileLocked(path) && waited < total);
   return kResultOk;  // unlocked or timed out: the script does not learn which
 }
 
@@ -243,7 +264,7 @@ int CanAllFilesBeCopiedCommand(ScriptContext* context, ScriptLine* line) {
   const char* position = equals + 1;
   char path[kPathChars];
   while ((position = NextField(position, path, sizeof(path), ',')) != nullptr && path[0] != '\0') {
-    g_canAllFilesFlag = CanWrite(path) ? 1 : 0;
+    g_canAllFilesFlag = IsFileLocked(path) ? 0 : 1;
     if (g_canAllFilesFlag == 0) break;
   }
   return SymbolSet(context->symbols, variable, TrueOrFalse(g_canAllFilesFlag == 1));

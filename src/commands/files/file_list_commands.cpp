@@ -75,8 +75,16 @@ int CopyEntry(ScriptContext* context, ScriptLine* line) {
   LogStatus(copyOver ? "FILECOW: %s %s" : "FILECIO: %s %s", source, destination);
   result = CopyListFile(destination, source, copyOver);
   if (result == kResultOk) return kResultOk;
-  ReportModuleUsers(destination, !copyOver);
-  if (copyOver) return kResultOk;  // a failed FILECOW is logged and passed over
+  if (result != kResultFileNotFound) {  // a source that has gone ends the list as a missing one does
+    // The users of the target are named; FILECIO ends those that run from the family folder
+    // when they are what holds it.
+    ReportModuleUsers(destination, !copyOver && result == kResultTargetInUse);
+    if (copyOver) return kResultOk;  // a failed FILECOW is logged and passed over
+    // Those of its users that ran from the family folder are ended now: the copy gets its
+    // attempts once more before the target counts as in use.
+    if (result == kResultTargetInUse) result = CopyWithRetries(source, destination);
+    if (result == kResultOk) return kResultOk;
+  }
   return FailLine(context, line, result);
 }
 
@@ -108,13 +116,33 @@ int CopyListFile(const char* destination, const char* source, bool copyOver) {
     }
   }
   sourceFile.Close();
+  return CopyWithRetries(source, destination);
+}
 
-  // A plain sleep between attempts: nothing is dispatched while a copy waits.
+int CopyWithRetries(const char* source, const char* destination) {
+  // A plain sleep after each failed attempt: nothing is dispatched while a copy waits.
+  int result = kResultTargetInUse;
   for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
-    if (CopyFileA(source, destination, FALSE)) return kResultOk;
+    result = CopyFileOnce(source, destination);
+    if (result != kResultTargetInUse) return result;  // copied, or the source has gone
     Sleep(kCopyRetryMilliseconds);
   }
-  return kResultTargetInUse;
+  return result;
+}
+
+// 33 means that another program has the target: a sharing, lock or access failure. A
+// source that has gone is 13; any other failure (a full disk, a bad name) is 12.
+int CopyFileOnce(const char* source, const char* destination) {
+  if (CopyFileA(source, destination, FALSE)) return kResultOk;
+  switch (GetLastError()) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_USER_MAPPED_FILE:
+      return kResultTargetInUse;
+    default:
+      return FileExists(source) ? kResultCannotWriteFile : kResultFileNotFound;
+  }
 }
 
 int CopyFilesCommand(ScriptContext* context, ScriptLine* line) {

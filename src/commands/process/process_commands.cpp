@@ -91,11 +91,11 @@ int RunProgram(ScriptContext* context, ScriptLine* line, WORD showMode, bool wai
 
 bool WindowClassExists(const char* name) { return FindWindowExA(nullptr, nullptr, name, nullptr) != nullptr; }
 
-void TerminateById(DWORD processId, bool waitFirst) {
+void TerminateById(DWORD processId, const char* name, bool waitFirst) {
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
   if (process == nullptr) return;
   if (!waitFirst || WaitForSingleObject(process, kCloseProcessWaitMilliseconds) == WAIT_TIMEOUT) {
-    TerminateProcess(process, 0);
+    TerminateLogged(process, processId, name);
   }
   CloseHandle(process);
 }
@@ -116,7 +116,7 @@ void CloseApplication(const char* name) {
     SleepPumping(kCloseStepMilliseconds);
   }
   // A window that stayed: its process is ended at once; otherwise it gets 15 s to end.
-  TerminateById(processId, !stillThere);
+  TerminateById(processId, name, !stillThere);
 }
 
 }  // namespace
@@ -218,8 +218,9 @@ int KillProcessCommand(ScriptContext* context, ScriptLine* line) {
   int result = SubstituteActingText(context, line, line->argumentText, name, sizeof(name));
   if (result != kResultOk) return result;
   TrimText(name);
+  if (name[0] == '\0') return FailLine(context, line, kResultBadSwitch);  // would match every process
   std::unique_ptr<ProcessTool> tool(CreateProcessTool());
-  if (name[0] == '\0' || tool == nullptr) return FailLine(context, line, kResultNoMemory);
+  if (tool == nullptr) return FailLine(context, line, kResultNoMemory);
   if (tool->Load()) tool->KillByName(name);
   return kResultOk;
 }
@@ -233,8 +234,9 @@ int IsProcessRunningCommand(ScriptContext* context, ScriptLine* line) {
   int result = SubstituteActingText(context, line, name, substituted, sizeof(substituted));
   if (result != kResultOk) return result;  // nothing stored
   TrimText(substituted);
+  if (substituted[0] == '\0') return FailLine(context, line, kResultBadSwitch);
   std::unique_ptr<ProcessTool> tool(CreateProcessTool());
-  if (substituted[0] == '\0' || tool == nullptr) return FailLine(context, line, kResultNoMemory);
+  if (tool == nullptr) return FailLine(context, line, kResultNoMemory);
   bool running = tool->Load() && tool->IsRunning(substituted);
   return StoreOrFail(context, line, variable, TrueOrFalse(running));
 }

@@ -11,6 +11,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "engine/text.h"
+#include "log/log.h"
 #include "platform/windows_family.h"
 
 namespace {
@@ -37,6 +38,26 @@ class ServiceHandle {
 
 bool ReadState(SC_HANDLE service, SERVICE_STATUS* status) { return QueryServiceStatus(service, status) != FALSE; }
 
+// A service the command could not bring to its state is named in the log, with the error of
+// the call that failed or the state the service was left in; the command still gives 0.
+struct ServiceGoal {
+  const char* refused;  // service name, Win32 error
+  const char* left;     // service name, state
+};
+const ServiceGoal kStopGoal = {"Service %s did not stop: error %lu.", "Service %s did not stop: still %s."};
+const ServiceGoal kStartGoal = {"Service %s did not start: error %lu.", "Service %s did not start: still %s."};
+
+void LogRefused(const ServiceGoal& goal, const char* name) {
+  LogStatus(goal.refused, name, static_cast<unsigned long>(GetLastError()));
+}
+
+void LogLeft(const ServiceGoal& goal, const char* name, DWORD state) {
+  static const char* const kStateNames[] = {"in an unknown state", "stopped", "start pending", "stop pending",
+                                            "running", "continue pending", "pause pending", "paused"};
+  constexpr DWORD kStateCount = sizeof(kStateNames) / sizeof(kStateNames[0]);
+  LogStatus(goal.left, name, kStateNames[state < kStateCount ? state : 0]);
+}
+
 // Calls act(manager, name) for each name of the comma list, up to the first empty one.
 template <class Act>
 void ForEachService(const ScriptLine* line, Act act) {
@@ -52,7 +73,7 @@ void ForEachService(const ScriptLine* line, Act act) {
 
 void StopOne(SC_HANDLE manager, const char* name) {
   ServiceHandle service(OpenServiceA(manager, name, SERVICE_STOP | SERVICE_QUERY_STATUS));
-  if (service.get() == nullptr) return;
+  if (service.get() == nullptr) return LogRefused(kStopGoal, name);
   SERVICE_STATUS status = {};
 
   // A service that is starting is let finish first.
@@ -64,18 +85,20 @@ void StopOne(SC_HANDLE manager, const char* name) {
     SleepPumping(kPollMilliseconds);
   }
 
-  bool readable = ReadState(service.get(), &status);
-  bool goOn;
+  const bool readable = ReadState(service.get(), &status);
   if (readable && status.dwCurrentState == SERVICE_RUNNING) {
     StatusMessage(kStringStoppingService, name);
     SERVICE_STATUS controlled = {};
-    if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &controlled)) return;  // refused
+    if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &controlled)) return LogRefused(kStopGoal, name);
     SleepPumping(kPollMilliseconds);
-    goOn = ReadState(service.get(), &status);
-  } else {
-    goOn = status.dwCurrentState == SERVICE_STOP_PENDING;
+    if (!ReadState(service.get(), &status)) return LogRefused(kStopGoal, name);
+  } else if (status.dwCurrentState != SERVICE_STOP_PENDING) {
+    // Not to be stopped: unreadable, still starting after its waits, or stopped, paused and
+    // the like (left alone, silently).
+    if (!readable) return LogRefused(kStopGoal, name);
+    if (status.dwCurrentState == SERVICE_START_PENDING) LogLeft(kStopGoal, name, status.dwCurrentState);
+    return;
   }
-  if (!goOn) return;
 
   bool lastReadOk = true;
   for (int poll = 0; poll < kStatePolls && status.dwCurrentState != SERVICE_STOPPED; ++poll) {
@@ -83,24 +106,27 @@ void StopOne(SC_HANDLE manager, const char* name) {
     lastReadOk = ReadState(service.get(), &status);
     if (!lastReadOk) break;
   }
-  if (lastReadOk) SleepPumping(kSettleMilliseconds);
+  if (!lastReadOk) return LogRefused(kStopGoal, name);
+  SleepPumping(kSettleMilliseconds);
+  if (status.dwCurrentState != SERVICE_STOPPED) LogLeft(kStopGoal, name, status.dwCurrentState);
 }
 
 void StartOne(SC_HANDLE manager, const char* name) {
   ServiceHandle service(OpenServiceA(manager, name, SERVICE_START | SERVICE_QUERY_STATUS));
-  if (service.get() == nullptr) return;
+  if (service.get() == nullptr) return LogRefused(kStartGoal, name);
   SERVICE_STATUS status = {};
-  if (!ReadState(service.get(), &status) || status.dwCurrentState == SERVICE_RUNNING ||
-      status.dwCurrentState == SERVICE_START_PENDING) {
-    return;
-  }
+  if (!ReadState(service.get(), &status)) return LogRefused(kStartGoal, name);
+  if (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_START_PENDING) return;
   StatusMessage(kStringStartingService, name);
-  if (!StartServiceA(service.get(), 0, nullptr)) return;
+  if (!StartServiceA(service.get(), 0, nullptr)) return LogRefused(kStartGoal, name);
   SleepPumping(kPollMilliseconds);
-  for (int poll = 0; poll < kStatePolls; ++poll) {
-    if (!ReadState(service.get(), &status) || status.dwCurrentState == SERVICE_RUNNING) break;
+  bool readable = ReadState(service.get(), &status);
+  for (int poll = 0; poll < kStatePolls && readable && status.dwCurrentState != SERVICE_RUNNING; ++poll) {
     SleepPumping(kPollMilliseconds);
+    readable = ReadState(service.get(), &status);
   }
+  if (!readable) return LogRefused(kStartGoal, name);
+  if (status.dwCurrentState != SERVICE_RUNNING) LogLeft(kStartGoal, name, status.dwCurrentState);
 }
 
 }  // namespace

@@ -185,7 +185,11 @@ int SetIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
   result = SubstituteActingText(context, line, args.file, file, sizeof(file));
   if (result != kResultOk) return result;
   if (!ResolveIniFile(context, file)) return IniFileNotFound(context, line);
-  WritePrivateProfileStringA(args.section, args.key, value, file);  // an empty value stays a key
+  // An empty value stays a key. A read-only or held file takes nothing: 19 (the read-only
+  // test is explicit, as Wine run by root would write through the attribute).
+  if (IsFileLocked(file) || !WritePrivateProfileStringA(args.section, args.key, value, file)) {
+    return FailLine(context, line, kResultCannotWriteIni);
+  }
   return kResultOk;
 }
 

@@ -15,6 +15,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "engine/text.h"
+#include "platform/path_helpers.h"
 #include "platform/win32_handles.h"
 #include "platform/windows_family.h"
 
@@ -59,6 +60,18 @@ const SpecialFolderRow kSpecialFolders[] = {
     {"COMMON_STARTUP", FolderSource::kShellByFamily, CSIDL_COMMON_STARTUP, CSIDL_STARTUP},
     {"CURRENT_KIVSCRIPT", FolderSource::kScript, 0, 0},
 };
+
+const SpecialFolderRow* FindSpecialFolder(const char* name) {
+  for (const SpecialFolderRow& row : kSpecialFolders) {
+    if (EqualIgnoringCase(name, row.name)) return &row;
+  }
+  return nullptr;
+}
+
+bool IsFolder(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
 // Security functions bound at run time: the 9x family's Advapi32 lacks some of them.
 struct SecurityApi {
@@ -149,7 +162,9 @@ bool CreateStartMenuShortcut(const char* target, const char* name) {
     link->Release();
   }
   SHChangeNotify(SHCNE_CREATE, SHCNF_PATHA, shortcut, nullptr);
-  return SUCCEEDED(hr);
+  // A name the file system refuses (<>|, a missing subfolder) may leave a success code
+  // behind it: only the file itself tells.
+  return SUCCEEDED(hr) && shortcut[0] != '\0' && FileExists(shortcut);
 }
 
 bool CreateFolderForEveryone(const char* path) {
@@ -196,27 +211,26 @@ int GetSpecialDirCommand(ScriptContext* context, ScriptLine* line) {
   if (SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name)) != kResultOk) {
     return FailLine(context, line, kResultBadSwitch);
   }
+  const SpecialFolderRow* row = FindSpecialFolder(name);
+  // An unknown name has no folder: an empty text would put %%X%%\app at the drive's root.
+  if (row == nullptr) return FailLine(context, line, kResultBadSwitch);
   char path[kPathChars] = "";
-  for (const SpecialFolderRow& row : kSpecialFolders) {
-    if (!EqualIgnoringCase(name, row.name)) continue;
-    switch (row.source) {
-      case FolderSource::kTemp:
-        GetTempPathA(sizeof(path), path);
-        break;
-      case FolderSource::kWindows:
-        GetWindowsDirectoryA(path, sizeof(path));
-        break;
-      case FolderSource::kShell:
-        SpecialFolderPath(row.folderId, path, sizeof(path));
-        break;
-      case FolderSource::kShellByFamily:
-        SpecialFolderPath(IsNtFamily() ? row.folderId : row.folderId9x, path, sizeof(path));
-        break;
-      case FolderSource::kScript:
-        CopyText(path, sizeof(path), context->scriptDir);
-        break;
-    }
-    break;
+  switch (row->source) {
+    case FolderSource::kTemp:
+      GetTempPathA(sizeof(path), path);
+      break;
+    case FolderSource::kWindows:
+      GetWindowsDirectoryA(path, sizeof(path));
+      break;
+    case FolderSource::kShell:
+      SpecialFolderPath(row->folderId, path, sizeof(path));
+      break;
+    case FolderSource::kShellByFamily:
+      SpecialFolderPath(IsNtFamily() ? row->folderId : row->folderId9x, path, sizeof(path));
+      break;
+    case FolderSource::kScript:
+      CopyText(path, sizeof(path), context->scriptDir);
+      break;
   }
   size_t length = std::strlen(path);
   if (length > 0 && path[length - 1] == '\\') path[length - 1] = '\0';
@@ -246,7 +260,7 @@ int AddStartMenuCommand(ScriptContext* context, ScriptLine* line) {
   if (result != kResultOk) return result;
   TrimText(name);
   TrimText(target);
-  CreateStartMenuShortcut(target, name);
+  if (!CreateStartMenuShortcut(target, name)) return FailLine(context, line, kResultCannotWriteFile);
   return kResultOk;
 }
 
@@ -264,5 +278,7 @@ int CreateSpecialDirCommand(ScriptContext* context, ScriptLine* line) {
     return FailLine(context, line, kResultBadSwitch);
   }
   CreateFolderForEveryone(path);
+  // A name the file system refuses or a missing parent leaves no folder: the script must know.
+  if (!IsFolder(path)) return FailLine(context, line, kResultBadSwitch);
   return kResultOk;
 }

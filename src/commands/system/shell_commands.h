@@ -13,7 +13,8 @@ int CreateSpecialDirCommand(ScriptContext* context, ScriptLine* line);
 // The path of a shell folder (CSIDL) into `path`; left unchanged when it cannot be found.
 // Program Files falls back to the registry's ProgramFilesDir.
 void SpecialFolderPath(int folderId, char* path, size_t size);
-// Creates Start Menu\<name>.lnk pointing at `target`; true when the last COM step succeeded.
+// Creates Start Menu\<name>.lnk pointing at `target`; true when the last COM step succeeded
+// and the shortcut file is there.
 bool CreateStartMenuShortcut(const char* target, const char* name);
 // Creates the folder (its last component), or resets an existing one, with one access entry:
 // Everyone, full control, not inherited. On the 9x family it only creates it.

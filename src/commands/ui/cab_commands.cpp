@@ -26,7 +26,7 @@ constexpr int kCabOptions = 6;
 // on the COM server module.
 class CabInstallSink final : public IHostCallback {
  public:
-  explicit CabInstallSink(HANDLE completed) : completed_(completed) { ServerLock(); }
+  explicit CabInstallSink(HANDLE completed) : event_(completed) { ServerLock(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
@@ -54,12 +54,21 @@ class CabInstallSink final : public IHostCallback {
     status_ = status;
     SysFreeString(message_);
     message_ = message != nullptr ? SysAllocStringLen(message, SysStringLen(message)) : nullptr;
+    completed_ = true;
     ReleaseInstaller();
-    SetEvent(completed_);
+    if (event_ != nullptr) SetEvent(event_);
     return S_OK;
   }
 
+  // The command is done with the sink: an installer that still holds it and completes late
+  // signals nothing (the event is closed by then), and the installer goes.
+  void Detach() {
+    event_ = nullptr;
+    ReleaseInstaller();
+  }
+
   ICabInstaller** installerSlot() { return &installer_; }
+  bool completed() const { return completed_; }
   LONG status() const { return status_; }
   BSTR message() const { return message_; }
 
@@ -78,7 +87,8 @@ class CabInstallSink final : public IHostCallback {
   ICabInstaller* installer_ = nullptr;
   LONG status_ = 0;
   BSTR message_ = nullptr;
-  HANDLE completed_;
+  bool completed_ = false;
+  HANDLE event_;
 };
 
 // A local server's proxy is asked to impersonate, so the installer may act as the caller.
@@ -123,6 +133,31 @@ int ParseCabArguments(ScriptContext* context, ScriptLine* line, CabArguments* ar
   return kResultOk;
 }
 
+// The outcome the installer reported: its status and message become the final status, and
+// the variable says whether it succeeded.
+int StoreOutcome(ScriptContext* context, const CabInstallSink& sink, const char* variable) {
+  const BSTR message = sink.message();
+  char text[kArgumentCopyChars * 2] = "";
+  if (message != nullptr) {
+    WideCharToMultiByte(CP_ACP, 0, message, -1, text, sizeof(text), nullptr, nullptr);
+    text[sizeof(text) - 1] = '\0';
+  }
+  SetFinalStatus(sink.status(), text);
+  return SymbolSet(context->symbols, variable, sink.status() < 0 ? "FALSE" : "TRUE");
+}
+
+// An installation that failed without the installer's word (no installer could be created,
+// or Install failed before any completion): FALSE in the variable, the line reported as an
+// error, and `status` as the final status with the report's text. The line itself does not
+// fail, so that the script's own handling of FALSE runs.
+int StoreFailure(ScriptContext* context, const ScriptLine* line, const char* variable, HRESULT status) {
+  ReportLineError(context, line, kResultCabNotInstalled);
+  char text[kHostTextChars];
+  FinalStatusText(text, sizeof(text));
+  SetFinalStatus(status, text);
+  return SymbolSet(context->symbols, variable, "FALSE");
+}
+
 }  // namespace
 
 const HandlerRow CabCommandRows[] = {
@@ -141,29 +176,30 @@ int InstallCabCommand(ScriptContext* context, ScriptLine* line) {
   CabInstallSink* sink = new CabInstallSink(completed);
   sink->AddRef();
   ICabInstaller** installer = sink->installerSlot();
-  if (SUCCEEDED(CoCreateInstance(CLSID_CabInstaller, nullptr, CLSCTX_ALL, IID_ICabInstaller,
-                                 reinterpret_cast<void**>(installer)))) {
+  if (FAILED(CoCreateInstance(CLSID_CabInstaller, nullptr, CLSCTX_ALL, IID_ICabInstaller,
+                              reinterpret_cast<void**>(installer)))) {
+    result = StoreFailure(context, line, args.variable, E_FAIL);
+  } else {
     AllowImpersonation(*installer);
     BSTR package = AnsiToBstr(args.package);
     BSTR params = AnsiToBstr(HostParamsRaw());
     ICabInstaller* call = *installer;
     call->AddRef();  // OnComplete may release the sink's reference during the call
-    call->Install(package, args.options[0], args.options[1], args.options[2], args.options[3], args.options[4],
-                  args.options[5], sink, nullptr, HostAppUtil(), params);
+    HRESULT installed = call->Install(package, args.options[0], args.options[1], args.options[2], args.options[3],
+                                      args.options[4], args.options[5], sink, nullptr, HostAppUtil(), params);
     call->Release();
     SysFreeString(package);
     SysFreeString(params);
 
-    WaitOnePumping(completed, INFINITE);
-    const BSTR message = sink->message();
-    char text[kArgumentCopyChars * 2] = "";
-    if (message != nullptr) {
-      WideCharToMultiByte(CP_ACP, 0, message, -1, text, sizeof(text), nullptr, nullptr);
-      text[sizeof(text) - 1] = '\0';
+    // A failed call with no completion yet will never complete: waiting would be for ever.
+    if (FAILED(installed) && !sink->completed()) {
+      result = StoreFailure(context, line, args.variable, installed);
+    } else {
+      WaitOnePumping(completed, INFINITE);
+      result = StoreOutcome(context, *sink, args.variable);
     }
-    SetFinalStatus(sink->status(), text);
-    result = SymbolSet(context->symbols, args.variable, sink->status() < 0 ? "FALSE" : "TRUE");
   }
+  sink->Detach();
   sink->Release();
   CloseHandle(completed);
   return result == kResultOk ? kResultOk : FailLine(context, line, result);

@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "engine/keywords.h"
+#include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "engine/text.h"
 #include "platform/delete_on_reboot.h"
+#include "platform/path_helpers.h"
 #include "platform/win32_handles.h"
 #include "platform/windows_family.h"
 
@@ -65,14 +67,18 @@ bool RebootMarkerPath(char* path) {
   return AppendText(path, kPathChars, kMarkerTail);
 }
 
-int SetRebootFlagCommand(ScriptContext*, ScriptLine* line) {
+int SetRebootFlagCommand(ScriptContext* context, ScriptLine* line) {
   TrimText(line->argumentText);  // the key as written: no substitution
   char marker[kPathChars];
-  if (!RebootMarkerPath(marker)) return kResultOk;
-  // The folders are not created: without them nothing is written.
-  WritePrivateProfileStringA("Reboot", line->argumentText, "1", marker);
+  if (!RebootMarkerPath(marker)) return FailLine(context, line, kResultCannotWriteFile);
+  // A pending restart must not be lost for want of the marker's folders.
+  char folder[kPathChars];
+  CopyText(folder, sizeof(folder), marker);
+  *std::strrchr(folder, '\\') = '\0';  // the tail holds backslashes
+  MakeFolderChain(folder);
+  const bool written = WritePrivateProfileStringA("Reboot", line->argumentText, "1", marker) != FALSE;
   DeleteOnReboot(marker);
-  return kResultOk;
+  return written ? kResultOk : FailLine(context, line, kResultCannotWriteFile);
 }
 
 int PromptRebootCommand(ScriptContext* context, ScriptLine* line) {

@@ -67,18 +67,32 @@ TEST_F(CabCommands, AFailedInstallSetsFalseAndBecomesTheFinalStatus) {
   EXPECT_EQ(Status(), "The package could not be installed");
 }
 
-TEST_F(CabCommands, BadArgumentsGive51AndAMissingInstallerNothing) {
+TEST_F(CabCommands, BadArgumentsGive51AndAMissingInstallerAFailedInstall) {
   EXPECT_EQ(Run("INSTALLCAB C:\\pkg\\a.cab\r\n"), kResultBadSwitch);
   EXPECT_EQ(Run("INSTALLCAB R=\r\n"), kResultBadSwitch);
   EXPECT_EQ(Run("INSTALLCAB R=,1,2\r\n"), kResultBadSwitch);
   EXPECT_TRUE(log_.Contains("Error: Invalid switch or value supplied in command line parameters.\n"));
 
+  // No installer class: a failed installation (FALSE, an error line, E_FAIL), the line goes on.
   RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey);
   ResetFinalStatus();
   EXPECT_EQ(Run("SET R=old\r\nINSTALLCAB R=C:\\pkg\\a.cab\r\nRESETLASTUPDATE\r\n"), kResultOk);
-  EXPECT_EQ(Var("R"), "old");
-  EXPECT_EQ(FinalStatusCode(), 0);
+  EXPECT_EQ(Var("R"), "FALSE");
+  EXPECT_TRUE(log_.Contains("Error: Error installing CAB file.\n>>Line 3: INSTALLCAB R=C:\\pkg\\a.cab\r\n"));
+  EXPECT_EQ(FinalStatusCode(), kStatusFailed);
   EXPECT_EQ(ReadWholeFile(kRecord), "");
+}
+
+// Install failing before any completion is a failed installation at once, with Install's
+// code; a completion that came first keeps its outcome.
+TEST_F(CabCommands, AFailedInstallCallWithoutCompletionIsAFailedInstall) {
+  EXPECT_EQ(Run("INSTALLCAB R=C:\\pkg\\silent.cab\r\n"), kResultOk);
+  EXPECT_EQ(Var("R"), "FALSE");
+  EXPECT_TRUE(log_.Contains("Error: Error installing CAB file.\n>>Line 2: INSTALLCAB R=C:\\pkg\\silent.cab\r\n"));
+  EXPECT_EQ(FinalStatusCode(), static_cast<int32_t>(E_ACCESSDENIED));
+  EXPECT_EQ(Run("INSTALLCAB R=C:\\pkg\\refuse.cab\r\n"), kResultOk);
+  EXPECT_EQ(Var("R"), "TRUE");
+  EXPECT_EQ(FinalStatusCode(), 0);
 }
 
 TEST_F(CabCommands, ResetLastUpdateCallsTheInstaller) {

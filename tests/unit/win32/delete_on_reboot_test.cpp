@@ -7,6 +7,7 @@
 
 #include "platform/delete_on_reboot.h"
 #include "test_support.h"
+#include "win32/file_fixtures.h"
 
 namespace {
 
@@ -70,30 +71,36 @@ TEST(DeleteOnReboot, TheRunningProgramIsNeverScheduled) {
   EXPECT_EQ(GetFileAttributesA(WinInit().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST(DeleteOnReboot, The9xRouteWritesTheShortPathUnderNulAndKeepsOnlyTheLast) {
+// Each path gets a NUL= line of its own at the end of [rename]; the rest of the file stays.
+TEST(DeleteOnReboot, The9xRouteGivesEveryPathItsOwnNulLineInTheRenameSection) {
   CreateDirectoryA("C:\\kivtest long folder", nullptr);
   const std::string file = "C:\\kivtest long folder\\in use file.dll";
   WriteTempFile("unused", "");
   HANDLE created = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CloseHandle(created);
-  DeleteFileA(WinInit().c_str());
-
-  DeleteOnRebootByRoute(file.c_str(), false);
-  char value[MAX_PATH] = "";
-  GetPrivateProfileStringA("rename", "NUL", "", value, sizeof(value), "wininit.ini");
-  EXPECT_EQ(value, ShortForm(file));
-  EXPECT_NE(std::string(value), file);
-
-  // A wildcard keeps its component as written; its folder is shortened.
-  DeleteOnRebootByRoute("C:\\kivtest long folder\\*.tmp", false);
-  GetPrivateProfileStringA("rename", "NUL", "", value, sizeof(value), "wininit.ini");
-  EXPECT_EQ(std::string(value), ShortForm("C:\\kivtest long folder") + "\\*.tmp");
-
-  // A path that does not exist is written as it is, and replaces the one entry.
-  DeleteOnRebootByRoute("C:\\no such folder\\gone.dll", false);
-  GetPrivateProfileStringA("rename", "NUL", "", value, sizeof(value), "wininit.ini");
-  EXPECT_STREQ(value, "C:\\no such folder\\gone.dll");
-  EXPECT_NE(ReadWholeFile(WinInit()).find("[rename]"), std::string::npos);
+  EXPECT_NE(ShortForm(file), file);
+  // The short form where there is one; a wildcard component as written; a missing path unchanged.
+  const std::string lines = "NUL=" + ShortForm(file) + "\r\nNUL=" + ShortForm("C:\\kivtest long folder") +
+                            "\\*.tmp\r\nNUL=C:\\no such folder\\gone.dll\r\n";
+  const struct {
+    const char* before;  // nullptr: no wininit.ini yet, so it is made
+    std::string after;
+  } cases[] = {
+      {nullptr, "[rename]\r\n" + lines},
+      {"[boot]\r\nshell=x", "[boot]\r\nshell=x\r\n[rename]\r\n" + lines},
+      {"[boot]\r\nshell=x\r\n[Rename]\r\nC:\\NEW.DLL=C:\\OLD.DLL\r\n\r\n[other]\r\nNUL=1\r\n",
+       "[boot]\r\nshell=x\r\n[Rename]\r\nC:\\NEW.DLL=C:\\OLD.DLL\r\n" + lines + "\r\n[other]\r\nNUL=1\r\n"},
+      {"[rename]\nNUL=C:\\A.DLL", "[rename]\nNUL=C:\\A.DLL\r\n" + lines},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before != nullptr ? c.before : "(none)");
+    DeleteFileA(WinInit().c_str());
+    if (c.before != nullptr) WriteFileText(WinInit(), c.before);
+    DeleteOnRebootByRoute(file.c_str(), false);
+    DeleteOnRebootByRoute("C:\\kivtest long folder\\*.tmp", false);
+    DeleteOnRebootByRoute("C:\\no such folder\\gone.dll", false);
+    EXPECT_EQ(ReadWholeFile(WinInit()), c.after);
+  }
 
   DeleteFileA(WinInit().c_str());
   DeleteFileA(file.c_str());

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -49,11 +50,14 @@ TEST_F(FileCommands, RemoveDirTakesOnlyAnEmptyFolderAndTheRecursiveFormTakesATre
   CreateDirectoryA((kRoot + "\\Full\\Sub").c_str(), nullptr);
   WriteFileText(kRoot + "\\Full\\Sub\\b.txt", "b");
   SetFileAttributesA((kRoot + "\\Full\\Sub\\b.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA((kRoot + "\\Full\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);  // goes now, not at restart
+  SetFileAttributesA((kRoot + "\\Full\\Sub").c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(Run("REMOVEDIR " + kRoot + "\\Empty\r\nREMOVEDIR " + kRoot + "\\Full\r\n"), kResultOk);
   EXPECT_FALSE(PathExists(kRoot + "\\Empty"));
   EXPECT_TRUE(PathExists(kRoot + "\\Full"));
   EXPECT_EQ(Run("REMOVEDIRRECURSIVE " + kRoot + "\\Full\r\n"), kResultOk);
   EXPECT_FALSE(PathExists(kRoot + "\\Full"));
+  EXPECT_EQ(PendingDeletions().find(kRoot), std::string::npos);
 }
 
 TEST_F(FileCommands, ATreeWithAFileInUseIsScheduledFileBeforeFolder) {
@@ -70,10 +74,14 @@ TEST_F(FileCommands, ATreeWithAFileInUseIsScheduledFileBeforeFolder) {
   EXPECT_NE(folder, std::string::npos);
 }
 
-TEST_F(FileCommands, CopyOneFileCopiesOnceAndReportsATargetInUse) {
+TEST_F(FileCommands, CopyOneFileMakesTheFoldersAndTellsAMissingSourceFromATargetInUse) {
   WriteFileText(kRoot + "\\src.txt", "source");
   EXPECT_EQ(Run("SET R=" + kRoot + "\r\nCOPYONEFILE %%R%%\\src.txt , %%R%%\\dst.txt\r\n"), kResultOk);
   EXPECT_EQ(ReadWholeFile(kRoot + "\\dst.txt"), "source");
+  EXPECT_EQ(Run("COPYONEFILE " + kRoot + "\\src.txt," + kRoot + "\\New\\Deeper\\dst.txt\r\n"), kResultOk);
+  EXPECT_EQ(ReadWholeFile(kRoot + "\\New\\Deeper\\dst.txt"), "source");
+  EXPECT_EQ(Run("COPYONEFILE " + kRoot + "\\gone.txt," + kRoot + "\\dst.txt\r\n"), kResultFileNotFound);
+  EXPECT_TRUE(log_.Contains("Error: The requested file does not exist.\n"));
   EXPECT_EQ(Run("COPYONEFILE " + kRoot + "\\src.txt\r\n"), kResultBadSwitch);
   FileHolder holder("write", kRoot + "\\dst.txt");
   ASSERT_TRUE(holder.Holding());
@@ -161,6 +169,24 @@ TEST_F(FileCommands, WaitTillUnlockedWaitsInStepsUntilTheFileIsFreeOrTheTimeIsOv
   start = GetTickCount();
   EXPECT_EQ(Run("WAITTILLUNLOCKED " + file + ",0\r\nWAITTILLUNLOCKED ,5000\r\n"), kResultOk);
   EXPECT_LT(GetTickCount() - start, 500u);
+}
+
+// Held open by another program is locked too; the wait ends when it is let go, not at its time.
+TEST_F(FileCommands, AFileHeldByAnotherProgramIsLockedUntilItIsLetGo) {
+  const std::string file = kRoot + "\\held.dll";
+  auto holder = std::make_unique<FileHolder>("write", file);
+  ASSERT_TRUE(holder->Holding());
+  EXPECT_EQ(Run("ISFILELOCKED L=" + file + "\r\nCANALLFILESBECOPIED C=" + file + "\r\n"), kResultOk);
+  EXPECT_EQ(Var("L") + Var("C"), "TRUEFALSE");
+  std::thread release([&] {
+    Sleep(1500);
+    holder.reset();
+  });
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(Run("WAITTILLUNLOCKED " + file + ",10000\r\nISFILELOCKED L=" + file + "\r\n"), kResultOk);
+  EXPECT_LT(GetTickCount() - start, 4000u);
+  release.join();
+  EXPECT_EQ(Var("L"), "FALSE");
 }
 
 TEST_F(FileCommands, CanAllFilesBeCopiedRemembersItsAnswerForAnEmptyList) {

@@ -134,6 +134,32 @@ TEST_F(FileLists, ALockedTargetIsTriedFiveTimesThenFileCioReports33AndFileCowGoe
   EXPECT_EQ(Read(kTarget + "\\app.exe"), "old");
 }
 
+// The target is the program of a process in the family folder: it is ended, the copy tried again.
+TEST_F(FileLists, AfterEndingTheUsersOfTheTargetTheCopyIsTriedAgain) {
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, sizeof(windows));
+  const std::string folder = std::string(windows) + "\\Vorna", target = folder + "\\kivtest app.exe";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const std::string& line : {"SETWORKDIR " + folder + "\r\nCOPYFILES Files",
+                                  "COPYONEFILE " + kPackage + "\\app.exe," + target}) {
+    CopyFileA((ProgramFolder() + "kivrun_hold_file.exe").c_str(), target.c_str(), FALSE);
+    std::string commandLine = "\"" + target + "\" sleep 60000";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION user = {};
+    ASSERT_TRUE(
+        CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &user));
+    Sleep(300);  // let it load
+    EXPECT_EQ(RunScript("[Main]\r\n" + line + "\r\n[Files]\r\nFILECIO app.exe,kivtest app.exe\r\n", kPackage), kResultOk);
+    TerminateProcess(user.hProcess, 0);  // when it was not ended
+    WaitForSingleObject(user.hProcess, 5000);
+    CloseHandle(user.hProcess);
+    CloseHandle(user.hThread);
+    EXPECT_TRUE(Read(target) == "new app");
+    DeleteFileA(target.c_str());
+  }
+}
+
 TEST_F(FileLists, DelFilesDeletesDestinationsAndSchedulesWhatIsInUse) {
   EXPECT_EQ(Install("FILECIO app.exe\r\nFILECIO new.dll,old.dll\r\n"), kResultOk);
   EXPECT_EQ(RunScript("[Main]\r\nSETWORKDIR " + kTarget + "\r\nDELFILES Files\r\n[Files]\r\nFILECIO app.exe\r\n"

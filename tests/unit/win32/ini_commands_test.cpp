@@ -6,10 +6,12 @@
 
 #include "command_test.h"
 #include "engine/result_codes.h"
+#include "win32/helper_process.h"
 
 namespace {
 
 const std::string kWork = "C:\\kivtest\\ini";
+constexpr int kCannotWriteIni = 19;  // "Could not write to INI file."
 
 std::string WindowsFile(const std::string& name) {
   char folder[MAX_PATH];
@@ -91,6 +93,23 @@ TEST_F(IniCommands, SetIniFileValueWritesIntoAFoundFileAndNeverCreatesOne) {
 
   EXPECT_EQ(Run("SETINIFILEVALUE kivtest.ini,Settings,NoEquals\r\n"), kResultNoValueToSet);
   EXPECT_EQ(Run("SETINIFILEVALUE kivtest.ini,Settings,K=%%Nope%%\r\n"), kResultSymbolNotFound);
+}
+
+// Read-only, or held open without write sharing: 19, and the file stays as it was.
+TEST_F(IniCommands, SetIniFileValueReportsAFileItCannotWrite) {
+  const std::string path = kWork + "\\kivtest.ini", text = "[Settings]\r\nPath=from work\r\n";
+  const std::string line = workDir_ + "SETINIFILEVALUE kivtest.ini,Settings,Path=new\r\n";
+  Write(path, text);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Run(line), kCannotWriteIni);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  {
+    FileHolder holder("write", path);
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_EQ(Run(line), kCannotWriteIni);
+  }
+  EXPECT_EQ(ReadWholeFile(path), text);
+  EXPECT_TRUE(log_.Contains("Error: Could not write to INI file.\n>>Line 3: SETINIFILEVALUE kivtest.ini,"));
 }
 
 TEST_F(IniCommands, FindIniFileValueCountsOnlyNonEmptyValuesAndNeverFails) {

@@ -172,6 +172,7 @@ TEST_F(ProcessCommands, ProcessAndWindowTestsFindWhatRuns) {
   EXPECT_EQ(Var("E"), "FALSE");
 
   EXPECT_EQ(Run("ISPROCESSRUNNING noequals\r\n"), kResultBadSwitch);
+  EXPECT_EQ(Run("ISPROCESSRUNNING V= \r\n"), kResultBadSwitch);  // an empty name
   EXPECT_TRUE(log_.Contains("Error: Invalid switch or value supplied in command line parameters.\n"));
   EXPECT_EQ(Run("ISPROCESSRUNNING V=%%Undefined%%\r\n"), kResultSymbolNotFound);
   EXPECT_EQ(Run("ISAPPRUNNING noequals\r\n"), kResultNowhereToPutValue);
@@ -185,5 +186,8 @@ TEST_F(ProcessCommands, KillProcessEndsTheFirstMatchingProcessOnly) {
             kResultOk);
   EXPECT_EQ(Var("Left"), "TRUE");
   EXPECT_EQ(Var("None"), "FALSE");
-  EXPECT_EQ(Run("KILLPROCESS  \r\n"), kResultNoMemory);
+  EXPECT_TRUE(log_.Contains("Process terminated: "));  // no window: terminated, and named
+  EXPECT_TRUE(log_.Contains(", " + program + "\r\n"));
+
+  EXPECT_EQ(Run("KILLPROCESS  \r\n"), kResultBadSwitch);
 }

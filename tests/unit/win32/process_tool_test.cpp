@@ -80,6 +80,7 @@ class ProcessTools : public ::testing::TestWithParam<ToolFactory> {
 TEST_P(ProcessTools, NamesMatchInAnyCaseAndOnlyTheFirstMatchIsEnded) {
   auto first = Sleeper(TempPath("sleepera.exe"));
   auto second = Sleeper(TempPath("sleeperb.exe"));
+  LogRecorder log;
   EXPECT_TRUE(tool_->IsRunning("KIVTEST-SLEEPERA"));
   EXPECT_TRUE(tool_->IsRunning("kivtest-sleeperb.EXE"));
   EXPECT_FALSE(tool_->IsRunning("no-such-program"));
@@ -91,6 +92,7 @@ TEST_P(ProcessTools, NamesMatchInAnyCaseAndOnlyTheFirstMatchIsEnded) {
   EXPECT_TRUE(first->Ended(2000));
   EXPECT_TRUE(second->Ended(2000));
   EXPECT_EQ(tool_->KillByName("kivtest-sleeper"), 0);
+  EXPECT_TRUE(log.Contains("Process terminated: " + std::to_string(first->id()) + ", "));
 }
 
 TEST_P(ProcessTools, KivrunAndItsHostArePassedOverAndTheNextMatchIsEnded) {
@@ -126,6 +128,7 @@ TEST_P(ProcessTools, ModuleUsersAreLoggedAndOnlyThoseInTheFamilyFolderEnded) {
   EXPECT_FALSE(family->Ended(200));
   EXPECT_EQ(tool_->ReportModuleUsers(family->path().c_str(), true), fullPaths ? 1 : 0);
   EXPECT_EQ(family->Ended(fullPaths ? 2000 : 100), fullPaths);
+  EXPECT_EQ(log.Contains("Process terminated: " + std::to_string(family->id()) + ", "), fullPaths);
   EXPECT_EQ(tool_->ReportModuleUsers(prefixed->path().c_str(), true), 0);  // VornaExtra is another folder
   EXPECT_FALSE(prefixed->Ended(200));
   EXPECT_EQ(tool_->ReportModuleUsers(other->path().c_str(), true), 0);
@@ -150,7 +153,7 @@ TEST(KillProcessById, AProcessWithAWindowIsAskedToClose) {
   Helper window("kivrun_show_window.exe", TempPath("closable.exe"), {"kivtest closable"});
   for (int i = 0; i < 100 && FindWindowA(nullptr, "kivtest closable") == nullptr; ++i) Sleep(50);
   ASSERT_NE(FindWindowA(nullptr, "kivtest closable"), nullptr) << "no window: is there a display?";
-  EXPECT_EQ(KillProcessById(window.id()), 1);
+  EXPECT_EQ(KillProcessById(window.id(), "closable"), 1);
   EXPECT_TRUE(window.Ended(1000));
   EXPECT_EQ(window.ExitCode(), 7u);  // it closed itself: not terminated
 }
@@ -160,7 +163,7 @@ TEST(KillProcessById, AProcessThatIgnoresTheCloseIsTerminatedAfterTenSeconds) {
   for (int i = 0; i < 100 && FindWindowA(nullptr, "kivtest stubborn") == nullptr; ++i) Sleep(50);
   ASSERT_NE(FindWindowA(nullptr, "kivtest stubborn"), nullptr);
   DWORD start = GetTickCount();
-  EXPECT_EQ(KillProcessById(window.id()), 1);
+  EXPECT_EQ(KillProcessById(window.id(), "stubborn"), 1);
   EXPECT_GE(GetTickCount() - start, 9900u);
   EXPECT_TRUE(window.Ended(1000));
   EXPECT_EQ(window.ExitCode(), 0u);
@@ -168,8 +171,10 @@ TEST(KillProcessById, AProcessThatIgnoresTheCloseIsTerminatedAfterTenSeconds) {
 
 TEST(KillProcessById, AProcessWithoutWindowsIsTerminatedAtOnce) {
   auto sleeper = Sleeper(TempPath("nowindow.exe"));
+  LogRecorder log;
   DWORD start = GetTickCount();
-  EXPECT_EQ(KillProcessById(sleeper->id()), 1);
+  EXPECT_EQ(KillProcessById(sleeper->id(), "the sleeper"), 1);
   EXPECT_LT(GetTickCount() - start, 3000u);
-  EXPECT_EQ(KillProcessById(999999), 0);
+  EXPECT_TRUE(log.Contains("Process terminated: " + std::to_string(sleeper->id()) + ", the sleeper\r\n"));
+  EXPECT_EQ(KillProcessById(999999, "none"), 0);
 }

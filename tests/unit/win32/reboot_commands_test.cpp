@@ -14,13 +14,15 @@ namespace {
 using RebootCommands = CommandTest;
 }  // namespace
 
+// The marker's folders are made when missing; a marker that still cannot be written is 12.
 TEST_F(RebootCommands, SetRebootFlagWritesAnEntryPerKeyAndSchedulesTheMarker) {
   char marker[MAX_PATH];
   ASSERT_TRUE(RebootMarkerPath(marker));
   std::string folder = std::string(marker).substr(0, std::string(marker).rfind('\\'));
-  CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
-  CreateDirectoryA(folder.c_str(), nullptr);
   DeleteFileA(marker);
+  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryA(folder.substr(0, folder.rfind('\\')).c_str());
+  ASSERT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 
   EXPECT_EQ(Run("SET PRODUCT=Scan\r\nSETREBOOTFLAG  Engine \r\nSETREBOOTFLAG %%PRODUCT%%\r\n"), kResultOk);
   char value[16];
@@ -31,6 +33,10 @@ TEST_F(RebootCommands, SetRebootFlagWritesAnEntryPerKeyAndSchedulesTheMarker) {
   EXPECT_NE(PendingDeletions().find(marker), std::string::npos);
 
   DeleteFileA(marker);
+  CreateDirectoryA(marker, nullptr);  // a folder in the marker's place takes no entry
+  EXPECT_EQ(Run("SETREBOOTFLAG Engine\r\n"), kResultCannotWriteFile);
+  EXPECT_TRUE(log_.Contains("Error: Unable to write to the file.\n>>Line 2: SETREBOOTFLAG Engine\r\n"));
+  RemoveDirectoryA(marker);
   ForgetPendingDeletions();
 }
 

@@ -22,6 +22,25 @@ DWORD State() {
   return status.dwCurrentState;
 }
 
+// The test service opened with all rights, for one step of a test.
+struct TestService {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_ALL_ACCESS);
+  ~TestService() {
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+  }
+  bool Start(const char* argument) { return StartServiceA(service, 1, &argument); }
+  bool SetStartType(DWORD type) {
+    return ChangeServiceConfigA(service, SERVICE_NO_CHANGE, type, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr, nullptr);
+  }
+};
+
+void WaitForState(DWORD state) {
+  for (int i = 0; i < 100 && State() != state; ++i) Sleep(50);
+}
+
 class ServiceCommands : public CommandTest {
  protected:
   void SetUp() override {
@@ -70,23 +89,36 @@ TEST_F(ServiceCommands, AStoppedServiceIsLeftAloneAndUnknownOnesArePassedOver) {
   EXPECT_EQ(Run("STOPSERVICE KivrunTestService,NoSuchService\r\nISSERVICERUNNING V=NoSuchService\r\n"), kResultOk);
   EXPECT_LT(GetTickCount() - start, 1000u);
   EXPECT_FALSE(log_.Contains("Stopping service"));
+  EXPECT_FALSE(log_.Contains("Service KivrunTestService"));
+  EXPECT_TRUE(log_.Contains("Service NoSuchService did not stop: error 1060.\r\n"));
   EXPECT_EQ(Var("V"), "FALSE");
   // An empty item ends the list: the service after it is not started.
   EXPECT_EQ(Run("STARTSERVICE NoSuchService,,KivrunTestService\r\n"), kResultOk);
   EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_TRUE(log_.Contains("Service NoSuchService did not start: error 1060.\r\n"));
   EXPECT_EQ(Run("ISSERVICERUNNING NoEquals\r\n"), kResultNowhereToPutValue);
   EXPECT_FALSE(log_.Contains("Error:"));
 }
 
 TEST_F(ServiceCommands, AServiceThatIsStartingIsLetFinishBeforeItIsStopped) {
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_ALL_ACCESS);
-  const char* arguments[] = {"slow-start"};
-  ASSERT_TRUE(StartServiceA(service, 1, arguments));
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-  for (int i = 0; i < 50 && State() != SERVICE_START_PENDING; ++i) Sleep(20);
+  ASSERT_TRUE(TestService().Start("slow-start"));
+  WaitForState(SERVICE_START_PENDING);
   EXPECT_EQ(Run("STOPSERVICE KivrunTestService\r\n"), kResultOk);
   EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_TRUE(log_.Contains("Stopping service...KivrunTestService.\r\n"));
+  EXPECT_FALSE(log_.Contains("did not stop"));
+}
+
+TEST_F(ServiceCommands, AServiceThatRefusesOrDoesNotGetThereIsNamedInTheLog) {
+  ASSERT_TRUE(TestService().SetStartType(SERVICE_DISABLED));
+  EXPECT_EQ(Run("STARTSERVICE KivrunTestService\r\n"), kResultOk);
+  EXPECT_TRUE(log_.Contains("Service KivrunTestService did not start: error 1058.\r\n"));  // disabled
+
+  // Still starting after five times its wait hint: it is not stopped.
+  ASSERT_TRUE(TestService().SetStartType(SERVICE_DEMAND_START));
+  ASSERT_TRUE(TestService().Start("stall-start"));
+  WaitForState(SERVICE_START_PENDING);
+  EXPECT_EQ(Run("STOPSERVICE KivrunTestService\r\n"), kResultOk);
+  EXPECT_TRUE(log_.Contains("Service KivrunTestService did not stop: still start pending.\r\n"));
+  WaitForState(SERVICE_RUNNING);  // then it can be stopped and removed
 }

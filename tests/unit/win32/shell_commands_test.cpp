@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <utility>
 
 #include "command_test.h"
 #include "commands/system/shell_commands.h"
@@ -24,7 +25,7 @@ std::string ShellPath(int folderId) {
 
 TEST_F(ShellCommands, GetSpecialDirNamesTheFoldersWithoutATrailingBackslash) {
   EXPECT_EQ(RunScript("[Main]\r\nGETSPECIALDIR T=temp\r\nGETSPECIALDIR W=Windows\r\nGETSPECIALDIR C=COMMON_STARTMENU\r\n"
-                      "GETSPECIALDIR S=CURRENT_KIVSCRIPT\r\nGETSPECIALDIR P=PROGRAM_FILES\r\nGETSPECIALDIR X=FOO\r\n"
+                      "GETSPECIALDIR S=CURRENT_KIVSCRIPT\r\nGETSPECIALDIR P=PROGRAM_FILES\r\n"
                       "GETSPECIALDIR D=desktop\r\n",
                       "C:\\Upd"),
             kResultOk);
@@ -39,7 +40,6 @@ TEST_F(ShellCommands, GetSpecialDirNamesTheFoldersWithoutATrailingBackslash) {
   EXPECT_EQ(Var("C"), ShellPath(CSIDL_COMMON_STARTMENU));
   EXPECT_EQ(Var("S"), "C:\\Upd");
   EXPECT_EQ(Var("P"), ShellPath(CSIDL_PROGRAM_FILES));
-  EXPECT_EQ(Var("X"), "");
   EXPECT_EQ(Var("D"), ShellPath(CSIDL_DESKTOPDIRECTORY));
   EXPECT_EQ(Run("GETSPECIALDIR X\r\n"), kResultBadSwitch);
 }
@@ -78,11 +78,26 @@ TEST_F(ShellCommands, AddStartMenuCreatesAShortcutToTheWholeTarget) {
 TEST_F(ShellCommands, CreateSpecialDirCreatesTheLastFolderOnly) {
   CreateDirectoryA("C:\\kivtest", nullptr);
   RemoveDirectoryA("C:\\kivtest\\Shared");
-  EXPECT_EQ(Run("SET D=C:\\kivtest\r\nCREATESPECIALDIR %%D%%\\Shared\r\nCREATESPECIALDIR %%D%%\\Shared\r\n"
-                "CREATESPECIALDIR C:\\kivtest\\Missing\\Shared\r\n"),
+  EXPECT_EQ(Run("SET D=C:\\kivtest\r\nCREATESPECIALDIR %%D%%\\Shared\r\nCREATESPECIALDIR %%D%%\\Shared\r\n"),
             kResultOk);
+  EXPECT_EQ(Run("CREATESPECIALDIR C:\\kivtest\\Missing\\Shared\r\n"), kResultBadSwitch);
   EXPECT_NE(GetFileAttributesA("C:\\kivtest\\Shared"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesA("C:\\kivtest\\Missing"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(Run("CREATESPECIALDIR    \r\n"), kResultBadSwitch);
   RemoveDirectoryA("C:\\kivtest\\Shared");
+}
+
+// Nothing found or nothing made: reported, and the variable keeps its value.
+TEST_F(ShellCommands, LinesThatMakeNothingAreReported) {
+  const std::pair<const char*, int> cases[] = {
+      {"GETSPECIALDIR X=FOO", kResultBadSwitch},
+      {"ADDSTARTMENU Kivrun <Test>|,C:\\scan.exe", kResultCannotWriteFile},
+      {"ADDSTARTMENU No Such Folder\\Kivrun Test,C:\\scan.exe", kResultCannotWriteFile},
+      {"CREATESPECIALDIR C:\\kivtest\\a<b>|", kResultBadSwitch},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(std::string("SET X=old\r\n") + c.first + "\r\n"), c.second) << c.first;
+    EXPECT_TRUE(log_.Contains(std::string(">>Line 3: ") + c.first + "\r\n")) << c.first;
+    EXPECT_EQ(Var("X"), "old");
+  }
 }
