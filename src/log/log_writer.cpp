@@ -69,7 +69,9 @@ size_t FormatLogLine(char* line, const LogStamp& stamp, const char* text) {
   // The text is cut so that the line end always fits: the next line never joins this one.
   const size_t beforeLineEnd = kLogLineBytes - kLogLineEndBytes;
   size_t length = static_cast<size_t>(prefix) < beforeLineEnd ? static_cast<size_t>(prefix) : beforeLineEnd;
-  const size_t textLength = strnlen(text, beforeLineEnd - length);
+  const size_t room = beforeLineEnd - length;
+  size_t textLength = 0;
+  while (textLength < room && text[textLength] != '\0') ++textLength;
   std::memcpy(line + length, text, textLength);
   length += textLength;
   std::memcpy(line + length, "\r\n", kLogLineEndBytes);
