@@ -1,7 +1,13 @@
-# The -posix compilers: GoogleTest needs the posix thread model. Everything links statically,
-# so the programs need no runtime DLL next to them.
-set(CMAKE_C_COMPILER   ${KIVRUN_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KIVRUN_MINGW_TRIPLE}-g++-posix)
+# The compilers' thread model. The tests use std::thread, which needs the -posix compilers;
+# their thread runtime (winpthreads) imports GetTickCount64, which Windows has only from
+# Vista on, so the shipped programs are built by the -win32 compilers, which add no thread
+# runtime (see the mingw-*-win32threads.cmake files). Everything links statically, so the
+# programs need no runtime DLL next to them.
+if(NOT KIVRUN_MINGW_THREADS)
+  set(KIVRUN_MINGW_THREADS posix)
+endif()
+set(CMAKE_C_COMPILER   ${KIVRUN_MINGW_TRIPLE}-gcc-${KIVRUN_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER ${KIVRUN_MINGW_TRIPLE}-g++-${KIVRUN_MINGW_THREADS})
 set(CMAKE_RC_COMPILER  ${KIVRUN_MINGW_TRIPLE}-windres)
 set(KIVRUN_WIDL        ${KIVRUN_MINGW_TRIPLE}-widl)
 

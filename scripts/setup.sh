@@ -8,7 +8,10 @@ packages=(
   mingw-w64 mingw-w64-tools
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
+  gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32
   wine wine64 xvfb xauth
+  zip git
 )
 
 missing=()

@@ -15,6 +15,9 @@ build() {  # build <folder> <cmake options...>
 build native -DCMAKE_BUILD_TYPE=Debug -DKIVRUN_SANITIZE=ON
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+# The shipped programs import only what the oldest Windows they run on has.
+scripts/check-imports.sh build/win32 i686
+scripts/check-imports.sh build/win64 x86_64
 
 ctest --test-dir build/native --output-on-failure
 

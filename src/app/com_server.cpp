@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "app/registrar.h"
 #include "platform/win32_handles.h"
@@ -56,7 +57,8 @@ HRESULT RegisterOwnTypeLib() {
 
   // The help folder: the path cut after its last "\", "/" or ":".
   wchar_t helpDir[MAX_PATH + 8];
-  lstrcpynW(helpDir, widePath, MAX_PATH + 8);
+  std::wcsncpy(helpDir, widePath, MAX_PATH + 7);  // no lstrcpynW: the 9x family only stubs it
+  helpDir[MAX_PATH + 7] = L'\0';
   wchar_t* cut = helpDir;
   for (wchar_t* p = helpDir; *p != L'\0'; ++p) {
     if (*p == L'\\' || *p == L'/' || *p == L':') cut = p + 1;

@@ -50,7 +50,14 @@ void RestartFromNt() {
   SetLastError(ERROR_SUCCESS);
   AdjustTokenPrivileges(token.get(), FALSE, &previous, previousLength, nullptr, nullptr);
   if (GetLastError() != ERROR_SUCCESS) return;
-  InitiateSystemShutdownA(nullptr, nullptr, 0, FALSE, TRUE);
+  // Looked up here: the 9x family's ADVAPI32 need not have it, and a missing import would
+  // keep Kivrun.exe from starting there at all.
+  using InitiateShutdown = BOOL(WINAPI*)(LPSTR, LPSTR, DWORD, BOOL, BOOL);
+  HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  auto initiate = advapi == nullptr ? nullptr
+                                    : reinterpret_cast<InitiateShutdown>(reinterpret_cast<void*>(
+                                          GetProcAddress(advapi, "InitiateSystemShutdownA")));
+  if (initiate != nullptr) initiate(nullptr, nullptr, 0, FALSE, TRUE);
 }
 
 }  // namespace

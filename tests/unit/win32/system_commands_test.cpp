@@ -7,6 +7,7 @@
 
 #include "command_test.h"
 #include "engine/result_codes.h"
+#include "kivrun_version.h"
 #include "win32/helper_process.h"
 
 namespace {
@@ -32,12 +33,35 @@ TEST_F(SystemCommands, GetFileVersionReadsTheFileVersionWithOrWithoutQuotes) {
   EXPECT_EQ(Run("SET EXE=" + kivrun + "\r\nGETFILEVERSION A=%%EXE%%\r\nGETFILEVERSION B = \"" + kivrun +
                 "\"\r\nGETFILEVERSION C=" + plain + "\r\nGETFILEVERSION D=C:\\no\\such.exe\r\n"),
             kResultOk);
-  EXPECT_EQ(Var("A"), "1.0.0.1");
-  EXPECT_EQ(Var("B"), "1.0.0.1");
+  EXPECT_EQ(Var("A"), KIVRUN_VERSION_TEXT ".0");
+  EXPECT_EQ(Var("B"), KIVRUN_VERSION_TEXT ".0");
   EXPECT_EQ(Var("C"), "0");
   EXPECT_EQ(Var("D"), "0");
   EXPECT_EQ(Run("GETFILEVERSION V\r\n"), kResultNoFileVersion);
   EXPECT_TRUE(log_.Contains("Error: Unable to determine the version information of the specified file.\n"));
+}
+
+TEST_F(SystemCommands, KivrunExeCarriesTheReleaseVersionInItsResource) {
+  const std::string kivrun = ProgramFolder() + "Kivrun.exe";
+  DWORD handle = 0;
+  std::string block(GetFileVersionInfoSizeA(kivrun.c_str(), &handle), '\0');
+  ASSERT_FALSE(block.empty());
+  ASSERT_TRUE(GetFileVersionInfoA(kivrun.c_str(), 0, static_cast<DWORD>(block.size()), &block[0]));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  const DWORD high = MAKELONG(KIVRUN_VERSION_MINOR, KIVRUN_VERSION_MAJOR);
+  const DWORD low = MAKELONG(0, KIVRUN_VERSION_PATCH);
+  EXPECT_EQ(fixed->dwFileVersionMS, high);
+  EXPECT_EQ(fixed->dwFileVersionLS, low);
+  EXPECT_EQ(fixed->dwProductVersionMS, high);
+  EXPECT_EQ(fixed->dwProductVersionLS, low);
+  for (const char* name : {"FileVersion", "ProductVersion"}) {
+    char* text = nullptr;
+    const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+    ASSERT_TRUE(VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length)) << name;
+    EXPECT_STREQ(text, KIVRUN_VERSION_TEXT) << name;
+  }
 }
 
 TEST_F(SystemCommands, TheWindowsQueriesStoreTheirWords) {
@@ -57,7 +81,7 @@ TEST_F(SystemCommands, TheWindowsQueriesStoreTheirWords) {
   EXPECT_EQ(Var("W"), windows);
   EXPECT_EQ(Var("P").rfind("PROCESSOR_", 0), 0u);
   EXPECT_EQ(Var("A"), "TRUE");  // the tests run with every right
-  EXPECT_EQ(Var("K"), "1.3");
+  EXPECT_EQ(Var("K"), "1.3");  // the script language's level, not the release in VERSION
   EXPECT_EQ(Run("ISADMIN\r\n"), kResultBadSwitch);
 }
 
