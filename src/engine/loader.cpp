@@ -113,6 +113,22 @@ int ScriptOpen(const char* path, const char* startSection, const char* scriptDir
   return kResultOk;
 }
 
+int ScriptParseFile(const char* path, ScriptContext** contextOut) {
+  *contextOut = nullptr;
+  char* buffer = nullptr;
+  int result = LoadScript(path, &buffer);
+  if (result != kResultOk) return result;
+  ScriptContext* context = CreateContext();
+  if (context == nullptr) {
+    HeapBlockFree(buffer);
+    return kResultNoMemory;
+  }
+  result = ParseScript(context, buffer);
+  HeapBlockFree(buffer);
+  *contextOut = context;
+  return result;
+}
+
 int LoadScript(const char* path, char** bufferOut) {
   LogStatus("Executing LoadScript()");
   *bufferOut = nullptr;
@@ -186,6 +202,7 @@ int ParseSectionHeader(ScriptContext* context, const char* text, size_t* positio
     section->name[length++] = text[p++];
   }
   section->name[length] = '\0';
+  section->lineNumber = context->lineCounter;
   *position = p;
 
   section->lines = RecordListCreate();

@@ -9,6 +9,10 @@
 // or nullptr when no start section was named (nothing is to run).
 int ScriptOpen(const char* path, const char* startSection, const char* scriptDir,
                ScriptContext** context);
+// Loads and parses `path` without looking for a start section (the checker's view of a
+// script). `*context` holds what was parsed, up to the failing line when the result is not
+// 0; nullptr when the file gave no text. The caller closes it.
+int ScriptParseFile(const char* path, ScriptContext** context);
 // Reads the whole file into a zero-terminated heap buffer.
 int LoadScript(const char* path, char** buffer);
 int ParseScript(ScriptContext* context, const char* text);

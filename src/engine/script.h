@@ -27,6 +27,7 @@ struct ScriptLine {
 struct ScriptSection {
   RecordLinks links;
   char name[kSectionNameChars + 1];
+  uint32_t lineNumber;  // 1-based line of its header
   RecordList* lines;  // of ScriptLine
   int32_t stopFlag;   // set by a handler that wants the section to end after this line
 };

@@ -1,0 +1,23 @@
+// The checks kivcheck runs on a script, read with Kivrun's own loader: one table row per
+// check (its stable name, its severity, its function).
+#pragma once
+#include <string>
+#include <vector>
+
+#include "check/diagnostics.h"
+
+struct CheckOptions {
+  std::string startSection = "DefaultInstall";
+};
+
+struct CheckRow {
+  const char* name;
+  Severity severity;
+};
+
+// Every check of the table, in the order they run.
+std::vector<CheckRow> CheckTable();
+
+// Appends the diagnostics of the script at `path`, in line order. False when the file
+// cannot be read at all (nothing is appended then).
+bool CheckScript(const std::string& path, const CheckOptions& options, std::vector<Diagnostic>* diagnostics);

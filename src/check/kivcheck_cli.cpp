@@ -1,0 +1,94 @@
+#include "check/kivcheck_cli.h"
+
+#include "check/checks.h"
+#include "check/diagnostics.h"
+#include "kivrun_version.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: kivcheck [options] SCRIPT...\n"
+    "Checks KIV scripts without running them.\n"
+    "  --start=SECTION   the start section (default DefaultInstall)\n"
+    "  --format=FORMAT   text (default), json or github\n"
+    "  --werror          a warning fails the check too\n"
+    "  --version         print the version\n"
+    "  --help            print this help\n"
+    "Exit status: 0 no error, 1 an error (or a warning with --werror), 2 a usage fault or an unreadable file.\n";
+
+enum class Format { kText, kJson, kGithub };
+
+struct Options {
+  CheckOptions check;
+  Format format = Format::kText;
+  bool werror = false;
+  std::vector<std::string> scripts;
+};
+
+bool StartsWith(const std::string& text, const char* prefix, std::string* rest) {
+  size_t length = std::char_traits<char>::length(prefix);
+  if (text.compare(0, length, prefix) != 0) return false;
+  *rest = text.substr(length);
+  return true;
+}
+
+// False with a message in `fault` for an option it does not know or a bad value.
+bool ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* fault) {
+  for (const std::string& argument : arguments) {
+    std::string value;
+    if (StartsWith(argument, "--start=", &value)) {
+      options->check.startSection = value;
+    } else if (StartsWith(argument, "--format=", &value)) {
+      if (value == "text") options->format = Format::kText;
+      else if (value == "json") options->format = Format::kJson;
+      else if (value == "github") options->format = Format::kGithub;
+      else return *fault = "unknown format '" + value + "'", false;
+    } else if (argument == "--werror") {
+      options->werror = true;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      return *fault = "unknown option '" + argument + "'", false;
+    } else {
+      options->scripts.push_back(argument);
+    }
+  }
+  if (options->scripts.empty()) return *fault = "no script named", false;
+  return true;
+}
+
+}  // namespace
+
+int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--help") return out << kUsage, kExitClean;
+    if (argument == "--version") return out << "kivcheck " KIVRUN_VERSION_TEXT "\n", kExitClean;
+  }
+  Options options;
+  std::string fault;
+  if (!ParseOptions(arguments, &options, &fault)) {
+    err << "kivcheck: " << fault << "\n" << kUsage;
+    return kExitUsage;
+  }
+
+  std::vector<Diagnostic> diagnostics;
+  bool unreadable = false;
+  for (const std::string& script : options.scripts) {
+    if (!CheckScript(script, options.check, &diagnostics)) {
+      err << "kivcheck: cannot read " << script << " (missing, unreadable or empty)\n";
+      unreadable = true;
+    }
+  }
+
+  bool failed = false;
+  for (const Diagnostic& d : diagnostics) {
+    failed = failed || d.severity == Severity::kError || (options.werror && d.severity == Severity::kWarning);
+    if (options.format == Format::kText) out << FormatText(d) << "\n";
+    if (options.format == Format::kGithub) out << FormatGithub(d) << "\n";
+  }
+  if (options.format == Format::kJson) {
+    out << FormatJson(diagnostics);
+  } else {
+    out << FormatSummary(diagnostics, options.scripts.size()) << "\n";
+  }
+  if (unreadable) return kExitUsage;
+  return failed ? kExitFaults : kExitClean;
+}

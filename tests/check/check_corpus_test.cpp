@@ -1,0 +1,107 @@
+// kivcheck on its corpus: every script under corpus/ gives exactly the diagnostics (line and
+// check) of the .expected file next to it; the shipped example is clean. Faults that live
+// in the bytes (UTF-16, NUL, bare LF) are written by the test, as git keeps *.kiv as CR LF.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "check/checks.h"
+#include "check/kivcheck_cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Found(const std::string& path, const std::string& start = "DefaultInstall") {
+  std::vector<Diagnostic> diagnostics;
+  CheckOptions options;
+  options.startSection = start;
+  EXPECT_TRUE(CheckScript(path, options, &diagnostics)) << path;
+  std::vector<std::string> found;
+  for (const Diagnostic& d : diagnostics) found.push_back(std::to_string(d.line) + " " + d.check);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::vector<std::string> Expected(const fs::path& path) {
+  std::ifstream file(path);
+  std::vector<std::string> expected;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty()) expected.push_back(line);
+  }
+  std::sort(expected.begin(), expected.end());
+  return expected;
+}
+
+std::string Written(const std::string& name, const std::string& bytes) {
+  fs::path path = fs::temp_directory_path() / ("kivcheck_" + name + ".kiv");
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path.string();
+}
+
+TEST(KivcheckCorpus, EveryScriptGivesItsExpectedDiagnostics) {
+  size_t scripts = 0;
+  for (const auto& entry : fs::directory_iterator(KIVCHECK_CORPUS_DIR)) {
+    if (entry.path().extension() != ".kiv") continue;
+    fs::path expected = entry.path();
+    expected.replace_extension(".expected");
+    ASSERT_TRUE(fs::exists(expected)) << expected;
+    EXPECT_EQ(Found(entry.path().string()), Expected(expected)) << entry.path();
+    ++scripts;
+  }
+  EXPECT_GE(scripts, 7u);
+  EXPECT_EQ(Found(KIVRUN_SOURCE_DIR "/examples/update/update.kiv"), std::vector<std::string>{});
+}
+
+TEST(KivcheckCorpus, FaultsInTheBytesAreFound) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"utf16", std::string("\xFF\xFE[\0D\0]\0\r\0\n\0", 12), {"1 utf16-file"}},
+      {"utf16_no_mark", std::string("[\0D\0e\0f\0", 8), {"1 utf16-file"}},
+      {"bom", "\xEF\xBB\xBF[DefaultInstall]\r\nSET A=1\r\n", {"1 utf8-bom"}},
+      {"nul", std::string("[DefaultInstall]\r\nSET A=1\r\n\0SETT B\r\n", 30), {"3 nul-byte"}},
+      {"bare_lf", "[DefaultInstall]\r\nSET A=1\nSET B=2\r\n", {"2 bare-lf"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Found(Written(c.name, c.bytes)), c.expected) << c.name;
+}
+
+TEST(KivcheckCommandLine, FormatsAndExitStatus) {
+  const std::string bad = Written("cli_bad", "[DefaultInstall]\r\nCALL a\"b\r\n");
+  const std::string warned = Written("cli_warned", "[DefaultInstall]\r\nSET A=1\nRETURN\r\n");
+  const std::string clean = Written("cli_clean", "[DefaultInstall]\r\nSET A=1\r\n");
+  auto run = [](std::vector<std::string> arguments, std::string* out) {
+    std::ostringstream stdoutText, stderrText;
+    int status = RunKivcheck(arguments, stdoutText, stderrText);
+    *out = stdoutText.str();
+    return status;
+  };
+  std::string out;
+  EXPECT_EQ(run({bad}, &out), kExitFaults);
+  EXPECT_EQ(out, bad + ":2: error: section 'a\"b' does not exist (the run fails with 4: Unable to find the specified "
+                       "section.) [missing-section]\n1 error, 0 warnings, 0 notes in 1 file\n");
+  EXPECT_EQ(run({"--format=json", bad}, &out), kExitFaults);
+  EXPECT_EQ(out, "[\n  {\"file\": \"" + bad + "\", \"line\": 2, \"severity\": \"error\", \"check\": \"missing-section\", "
+                 "\"message\": \"section 'a\\\"b' does not exist (the run fails with 4: Unable to find the specified "
+                 "section.)\"}\n]\n");
+  EXPECT_EQ(run({"--format=github", "--start=Other", clean}, &out), kExitFaults);
+  EXPECT_EQ(out.substr(0, out.find('\n')),
+            "::error file=" + clean + ",line=1::the start section 'Other' does not exist (the run fails with 7: "
+            "Unable to find 'Main' section.) [missing-start-section]");
+  EXPECT_EQ(run({"--format=json", clean}, &out), kExitClean);
+  EXPECT_EQ(out, "[\n]\n");
+  EXPECT_EQ(run({warned}, &out), kExitClean);
+  EXPECT_EQ(run({"--werror", warned}, &out), kExitFaults);
+  EXPECT_EQ(run({}, &out), kExitUsage);
+  EXPECT_EQ(run({"--format=xml", clean}, &out), kExitUsage);
+  EXPECT_EQ(run({clean, "/nonexistent/script.kiv"}, &out), kExitUsage);
+}
+
+}  // namespace
