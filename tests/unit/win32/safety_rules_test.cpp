@@ -1,7 +1,11 @@
-// The targets no command may destroy: the rule as a table, then each command that must call it.
+// The rules that keep bad input from destroying anything: the targets no command may
+// destroy (the rule as a table, then each command that must call it), and text a command
+// acts on used whole or not at all (an undefined variable gives 28, a text that does not
+// fit 24; nothing is written, deleted, started or stored).
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "command_test.h"
@@ -11,8 +15,8 @@
 
 namespace {
 
-const std::string kRoot = "C:\\kivtest\\guard";
-const char kKeyBase[] = "Software\\KivrunGuardTest";
+const std::string kRoot = "C:\\kivtest\\safety";
+const char kKeyBase[] = "Software\\KivrunSafetyTest";
 
 std::string WindowsFolder() {
   char folder[MAX_PATH] = "";
@@ -32,7 +36,23 @@ std::string ShortName(const char* path) {
   return name;
 }
 
-class TargetGuard : public CommandTest {
+std::string ReadRegistryText(const char* name) {
+  char data[2000] = "";
+  DWORD size = sizeof(data);
+  if (RegGetValueA(HKEY_CURRENT_USER, kKeyBase, name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
+    return "<none>";
+  }
+  return data;
+}
+
+std::string PathVariable() {
+  char value[32768] = "";
+  GetEnvironmentVariableA("PATH", value, sizeof(value));
+  return value;
+}
+
+// A folder with one file to keep and a key with two values to keep.
+class SafetyRules : public CommandTest {
  protected:
   void SetUp() override {
     CreateDirectoryA("C:\\kivtest", nullptr);
@@ -41,6 +61,7 @@ class TargetGuard : public CommandTest {
     HKEY key = nullptr;
     RegCreateKeyA(HKEY_CURRENT_USER, kKeyBase, &key);
     RegSetValueExA(key, "Keep", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
+    RegSetValueExA(key, "InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\P"), 5);
     RegCloseKey(key);
   }
   void TearDown() override {
@@ -92,7 +113,7 @@ TEST(TargetGuardRule, RefusesEveryRootAndSystemFolderButNotTheFoldersBelowThem) 
   EXPECT_FALSE(IsRootOnlyKeyPath("Software"));
 }
 
-TEST_F(TargetGuard, FolderCommandsRefuseAProtectedTargetAndChangeNothing) {
+TEST_F(SafetyRules, FolderCommandsRefuseAProtectedTargetAndChangeNothing) {
   // Each line is run with the process standing in the folder a wrong path would empty.
   char previous[MAX_PATH];
   GetCurrentDirectoryA(sizeof(previous), previous);
@@ -114,7 +135,7 @@ TEST_F(TargetGuard, FolderCommandsRefuseAProtectedTargetAndChangeNothing) {
   EXPECT_FALSE(PathExists(kRoot + "\\a file"));
 }
 
-TEST_F(TargetGuard, RegistryDeletesRefuseARootKeyAlone) {
+TEST_F(SafetyRules, RegistryDeletesRefuseARootKeyAlone) {
   const std::string kLines[] = {
       "DELETEREGKEYRECURSIVE HKCU\\", "DELETEREGKEYRECURSIVE HKCU\\ \\", "DELETEREGKEY HKCU\\",
       "DELETEEMPTYREGKEY HKCU\\",     "DELETEREGVALUE HKCU\\,Keep",
@@ -128,4 +149,48 @@ TEST_F(TargetGuard, RegistryDeletesRefuseARootKeyAlone) {
   RegCloseKey(key);
   EXPECT_EQ(Run(std::string("DELETEREGKEYRECURSIVE HKCU\\") + kKeyBase + "\r\n"), kResultOk);
   EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kKeyBase, 0, KEY_READ, &key), ERROR_SUCCESS);
+}
+
+TEST_F(SafetyRules, AnUndefinedVariableFailsTheLineAndChangesNothing) {
+  const std::string path = PathVariable();
+  const std::string key = std::string("HKCU\\") + kKeyBase;
+  struct Case {
+    std::string line;
+    std::function<bool()> unchanged;
+  };
+  const auto kept = [] { return PathExists(kRoot + "\\keep.txt"); };
+  const Case kCases[] = {
+      {"SETREGVALUE " + key + ",InstallDir=%%UNDEF%%\\bin", [] { return ReadRegistryText("InstallDir") == "C:\\P"; }},
+      {"DELETEONEFILE " + kRoot + "\\%%UNDEF%%keep.txt", kept},
+      {"COPYONEFILE " + kRoot + "\\keep.txt,%%UNDEF%%" + kRoot + "\\copy.txt",
+       [] { return !PathExists(kRoot + "\\copy.txt"); }},
+      {"REMOVEDIRRECURSIVE " + kRoot + "%%UNDEF%%", kept},
+      {"EXTENDPATH %%UNDEF%%", [&path] { return PathVariable() == path; }},
+      {"SET V=%%UNDEF%%", [this] { return Var("V") == "old"; }},
+      {"GETFILEVERSION V=%%UNDEF%%\\kivrun.exe", [this] { return Var("V") == "old"; }},
+      {"FILEEXISTS V=%%UNDEF%%\\keep.txt", [this] { return Var("V") == "old"; }},
+      {"GETTIMESTAMP %%UNDEF%%V", [this] { return Var("V") == "old"; }},
+      {"ADDSTARTMENU Kivrun %%UNDEF%%,C:\\x.exe", [] { return true; }},
+      {"CREATESPECIALDIR " + kRoot + "\\%%UNDEF%%new", [] { return !PathExists(kRoot + "\\new"); }},
+      {"SETFINALSTATUS %%UNDEF%%,done", [] { return true; }},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(Run("SET V=old\r\n" + c.line + "\r\nSET V=after\r\n"), kResultSymbolNotFound) << c.line;
+    EXPECT_TRUE(log_.Contains("Error: Specified symbol was not found.\n")) << c.line;
+    EXPECT_TRUE(c.unchanged()) << c.line;
+  }
+}
+
+TEST_F(SafetyRules, ATextThatDoesNotFitIsNeverWrittenCut) {
+  const std::string key = std::string("HKCU\\") + kKeyBase;
+  const std::string part(250, 'x');
+  // Four values of 250 characters make 1000 characters of data: one more than is kept.
+  EXPECT_EQ(Run("SET P=" + part + "\r\nSETREGVALUE " + key + ",InstallDir=%%P%%%%P%%%%P%%%%P%%\r\n"),
+            kResultNowhereToGetValue);
+  EXPECT_TRUE(log_.Contains("Error: Nowhere to get value from.\n"));
+  EXPECT_EQ(ReadRegistryText("InstallDir"), "C:\\P");
+  EXPECT_EQ(Run("SET P=" + part + "\r\nSETREGVALUE " + key + ",InstallDir=%%P%%%%P%%%%P%%\r\n"), kResultOk);
+  EXPECT_EQ(ReadRegistryText("InstallDir").size(), 750u);
+  // A path of more than 259 characters would name another file.
+  EXPECT_EQ(Run("SET P=" + part + "\r\nDELETEONEFILE %%P%%%%P%%\r\n"), kResultNowhereToGetValue);
 }
