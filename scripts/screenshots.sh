@@ -9,21 +9,9 @@ build=$(realpath -m "${1:-build/screenshots}")
 images=docs/images
 
 if [ -z "${KIVRUN_SHOT_DISPLAY:-}" ]; then
-  scripts/setup.sh
   # Capturing needs xdotool and import (ImageMagick), and the boxes want Wine's own fonts;
-  # installed here only when missing.
-  missing=()
-  for package in xdotool imagemagick fonts-wine; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-  done
-  if [ ${#missing[@]} -ne 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -q
-    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-  fi
+  # setup installs them with the rest, only when missing.
+  scripts/setup.sh xdotool imagemagick fonts-wine
 
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DKIVRUN_TESTS=OFF >/dev/null

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need and is missing (Debian, as root). Idempotent:
-# when every package is already there it does nothing.
+# Installs what the build and the tests need and is missing (Debian, as root), and any further
+# packages named on its command line (a script's own tools). Idempotent: when every package is
+# already there it does nothing.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32
   wine wine64 xvfb xauth
   zip git
+  "$@"
 )
 
 missing=()
