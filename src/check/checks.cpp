@@ -325,6 +325,13 @@ std::vector<CheckRow> CheckTable() {
   return rows;
 }
 
+bool IsCheckName(const std::string& name) {
+  for (const CheckEntry& entry : kChecks) {
+    if (name == entry.row.name) return true;
+  }
+  return false;
+}
+
 bool CheckScript(const std::string& path, const CheckOptions& options, std::vector<Diagnostic>* diagnostics) {
   ScriptFacts facts;
   if (!ReadBytes(path, &facts.bytes) || facts.bytes.empty()) return false;
@@ -334,6 +341,7 @@ bool CheckScript(const std::string& path, const CheckOptions& options, std::vect
 
   std::vector<Diagnostic> found;
   for (const CheckEntry& entry : kChecks) {
+    if (options.disabled.count(entry.row.name) != 0) continue;
     Findings findings;
     entry.run(facts, &findings);
     for (const auto& finding : findings) {

@@ -1,6 +1,7 @@
 // The checks kivcheck runs on a script, read with Kivrun's own loader: one table row per
 // check (its stable name, its severity, its function).
 #pragma once
+#include <set>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 
 struct CheckOptions {
   std::string startSection = "DefaultInstall";
+  std::string packageDir;           // the folder the files come from; empty: the script's folder
+  std::set<std::string> disabled;   // names of checks that do not run
 };
 
 struct CheckRow {
@@ -17,6 +20,7 @@ struct CheckRow {
 
 // Every check of the table, in the order they run.
 std::vector<CheckRow> CheckTable();
+bool IsCheckName(const std::string& name);
 
 // Appends the diagnostics of the script at `path`, in line order. False when the file
 // cannot be read at all (nothing is appended then).

@@ -1,5 +1,7 @@
 #include "check/kivcheck_cli.h"
 
+#include <algorithm>
+
 #include "check/checks.h"
 #include "check/diagnostics.h"
 #include "kivrun_version.h"
@@ -10,6 +12,8 @@ const char kUsage[] =
     "usage: kivcheck [options] SCRIPT...\n"
     "Checks KIV scripts without running them.\n"
     "  --start=SECTION   the start section (default DefaultInstall)\n"
+    "  --package=DIR     the folder the script's files are delivered from (default: the script's folder)\n"
+    "  --disable=CHECK[,CHECK...]  checks that do not run (names as printed in [brackets])\n"
     "  --format=FORMAT   text (default), json or github\n"
     "  --werror          a warning fails the check too\n"
     "  --version         print the version\n"
@@ -38,6 +42,16 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
     std::string value;
     if (StartsWith(argument, "--start=", &value)) {
       options->check.startSection = value;
+    } else if (StartsWith(argument, "--package=", &value)) {
+      options->check.packageDir = value;
+    } else if (StartsWith(argument, "--disable=", &value)) {
+      for (size_t begin = 0; begin <= value.size();) {
+        size_t end = std::min(value.find(',', begin), value.size());
+        std::string name = value.substr(begin, end - begin);
+        if (!IsCheckName(name)) return *fault = "unknown check '" + name + "'", false;
+        options->check.disabled.insert(name);
+        begin = end + 1;
+      }
     } else if (StartsWith(argument, "--format=", &value)) {
       if (value == "text") options->format = Format::kText;
       else if (value == "json") options->format = Format::kJson;
