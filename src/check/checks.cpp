@@ -4,43 +4,23 @@
 #include "check/checks.h"
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
 
+#include "check/command_rules.h"
+#include "check/script_view.h"
 #include "engine/keywords.h"
 #include "engine/loader.h"
 #include "engine/result_codes.h"
-#include "engine/script.h"
 #include "engine/text.h"
-#include "platform/messages.h"
 
 namespace {
 
-constexpr size_t kMessageChars = 512;
 constexpr size_t kNearDistance = 2;  // "did you mean": at most two edits away
 
-// What every check reads: the bytes, and the loader's view of them.
-struct ScriptFacts {
-  std::string bytes;
-  int loadResult;
-  ScriptContext* context;  // nullptr when the loader gave nothing
-  std::string start;
-  bool Parsed() const { return loadResult == kResultOk && context != nullptr; }
-  // The text up to its first NUL byte, which ends it for the loader.
-  std::string Text() const { return bytes.substr(0, bytes.find('\0')); }
-};
-
-using Findings = std::vector<std::pair<uint32_t, std::string>>;
-using CheckFunction = void (*)(const ScriptFacts&, Findings*);
-
-std::string RunFails(int code) {
-  char text[kMessageChars];
-  LoadMessageText(ResultCodeStringId(code), text, sizeof(text));
-  return "the run fails with " + std::to_string(code) + ": " + text;
-}
+using CheckFunction = void (*)(const ScriptView&, Findings*);
 
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
@@ -57,47 +37,9 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = AsciiUpper(c);
-  return text;
-}
-
-// The nearest of `names` to `name`: one equal but for case first, then one within two edits.
-std::string NearestName(const std::string& name, const std::vector<std::string>& names) {
-  for (const std::string& candidate : names) {
-    if (candidate != name && Upper(candidate) == Upper(name)) return candidate;
-  }
-  std::string best;
-  size_t bestDistance = kNearDistance + 1;
-  for (const std::string& candidate : names) {
-    size_t distance = EditDistance(Upper(name), Upper(candidate));
-    if (distance < bestDistance && candidate != name) {
-      best = candidate;
-      bestDistance = distance;
-    }
-  }
-  return best;
-}
-
-std::vector<ScriptSection*> Sections(const ScriptContext* context) {
-  std::vector<ScriptSection*> sections;
-  for (RecordLinks* links = context->sections->first; links != nullptr; links = links->next) {
-    sections.push_back(RecordFromLinks<ScriptSection>(links));
-  }
-  return sections;
-}
-
-std::vector<ScriptLine*> Lines(const ScriptSection* section) {
-  std::vector<ScriptLine*> lines;
-  for (RecordLinks* links = section->lines->first; links != nullptr; links = links->next) {
-    lines.push_back(RecordFromLinks<ScriptLine>(links));
-  }
-  return lines;
-}
-
-std::vector<std::string> SectionNames(const ScriptContext* context) {
+std::vector<std::string> SectionNames(const ScriptView& view) {
   std::vector<std::string> names;
-  for (const ScriptSection* section : Sections(context)) names.push_back(section->name);
+  for (const SectionView& section : view.sections) names.push_back(section.section->name);
   return names;
 }
 
@@ -107,9 +49,234 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The section a line names, read as its handler reads it: "CALL Section", "CALL VAR=Section",
-// "CALLIF cond,Section", "CALLIF cond,VAR=Section", "GOTOIF cond,Section", "COPYFILES Section",
-// "DELFILES Section". False for other commands and for a CALLIF or GOTOIF with no comma.
+// --- the file ---------------------------------------------------------------------------
+
+void CheckEmptyFile(const ScriptView& view, Findings* findings) {
+  if (!view.bytes.empty()) return;
+  findings->push_back({1, "the file is empty (" + RunFails(kResultEmptyFile) + ")", {}});
+}
+
+void CheckUtf16File(const ScriptView& view, Findings* findings) {
+  if (view.loadResult != kResultReadFailed) return;
+  findings->push_back({1, "the script is UTF-16 text: save it as ANSI (" + RunFails(kResultReadFailed) + ")", {}});
+}
+
+void CheckUtf8Mark(const ScriptView& view, Findings* findings) {
+  if (view.bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return;
+  findings->push_back({1, "a UTF-8 byte-order mark starts the file: the loader skips it, and reads the rest as ANSI", {}});
+}
+
+void CheckNulByte(const ScriptView& view, Findings* findings) {
+  if (view.loadResult == kResultReadFailed) return;
+  size_t nul = view.bytes.find('\0');
+  if (nul == std::string::npos) return;
+  auto line = static_cast<uint32_t>(1 + std::count(view.bytes.begin(), view.bytes.begin() + static_cast<long>(nul), '\n'));
+  findings->push_back({line, "a NUL byte ends the script text here: the run ignores everything after it", {}});
+}
+
+void CheckBareLineFeed(const ScriptView& view, Findings* findings) {
+  if (view.loadResult == kResultReadFailed) return;
+  const std::string text = view.Text();
+  uint32_t line = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') continue;
+    if (i == 0 || text[i - 1] != '\r') {
+      findings->push_back({line, "a bare LF ends this line: a command line runs on into the next (save with CR LF line ends)", {}});
+    }
+    ++line;
+  }
+}
+
+// A command line's argument text is what follows its command word; the loader keeps
+// kArgumentReadChars bytes of it and reads what follows as one more command line.
+void CheckLineTooLong(const ScriptView& view, Findings* findings) {
+  if (view.loadResult == kResultReadFailed) return;
+  std::istringstream lines(view.Text());
+  std::string text;
+  for (uint32_t line = 1; std::getline(lines, text); ++line) {
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    size_t p = text.find_first_not_of(" \t");
+    if (p == std::string::npos || text[p] == ';' || text[p] == '[') continue;
+    while (p < text.size() && IsAsciiAlnum(text[p])) ++p;
+    size_t argument = text.size() - p;
+    if (argument <= kArgumentReadChars) continue;
+    findings->push_back({line, "the argument text is " + std::to_string(argument) + " bytes: the run keeps the first " +
+                                   std::to_string(kArgumentReadChars) + ": the rest is lost or read as another command line", {}});
+  }
+}
+
+void CheckCommandOutsideSection(const ScriptView& view, Findings* findings) {
+  if (view.loadResult != kResultNoMemory || view.context == nullptr || view.context->currentSection != nullptr) return;
+  findings->push_back({view.context->lineCounter, "command outside of any section: a command before the first section header (" +
+                                                      RunFails(kResultNoMemory) + ")", {}});
+}
+
+void CheckMissingStartSection(const ScriptView& view, Findings* findings) {
+  if (!view.Parsed() || view.startIndex >= 0) return;
+  std::string message = "the start section '" + view.start + "' does not exist (" +
+                        RunFails(kResultStartSectionNotFound) + ")";
+  std::string near = NearestName(view.start, SectionNames(view));
+  if (!near.empty()) message += "; did you mean [" + near + "]?";
+  findings->push_back({1, message, {}});
+}
+
+// --- commands ---------------------------------------------------------------------------
+
+void CheckUnknownCommand(const ScriptView& view, Findings* findings) {
+  std::vector<std::string> keywords;
+  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) keywords.push_back(row->keyword);
+  for (const SectionView& section : view.sections) {
+    for (const ScriptLine* line : section.lines) {
+      if (line->opcode != kOpNone) continue;
+      std::string word = line->commandWord;
+      std::string message = (word.empty() ? std::string("a line with no command word") : "unknown command '" + word + "'") +
+                            " (" + RunFails(kResultUnrecognizedCommand) + ")";
+      std::string near = word.empty() ? "" : NearestName(Upper(word), keywords);
+      if (!near.empty()) message += "; did you mean " + near + "?";
+      findings->push_back({line->lineNumber, message, {}});
+    }
+  }
+}
+
+void CheckCopyFileAs(const ScriptView& view, Findings* findings) {
+  for (const SectionView& section : view.sections) {
+    for (const ScriptLine* line : section.lines) {
+      if (line->opcode != kOpCopyFileAs) continue;
+      findings->push_back({line->lineNumber, "COPYFILEAS never runs (" + RunFails(kResultUnrecognizedCommand) +
+                                                 "); use COPYONEFILE", {}});
+    }
+  }
+}
+
+// The faults the command rules found, by the check they belong to.
+void RuleFaults(const ScriptView& view, const char* check, Findings* findings) {
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      for (const Fault& fault : section.readings[i].faults) {
+        if (fault.check == check) findings->push_back({section.lines[i]->lineNumber, fault.message, fault.severity});
+      }
+    }
+  }
+}
+
+void CheckArgumentForm(const ScriptView& view, Findings* findings) { RuleFaults(view, kArgumentFormCheck, findings); }
+void CheckNumbers(const ScriptView& view, Findings* findings) { RuleFaults(view, kNumberCheck, findings); }
+void CheckConditions(const ScriptView& view, Findings* findings) { RuleFaults(view, kConditionCheck, findings); }
+
+// --- sections ---------------------------------------------------------------------------
+
+void CheckMissingSection(const ScriptView& view, Findings* findings) {
+  if (!view.Parsed()) return;
+  const std::vector<std::string> names = SectionNames(view);
+  for (const SectionView& section : view.sections) {
+    for (const ScriptLine* line : section.lines) {
+      std::string target;
+      if (!SectionTarget(line, &target) || HoldsVariable(target)) continue;
+      if (FindSection(view.context->sections, target.c_str()) != nullptr) continue;
+      std::string message = "section '" + target + "' does not exist (" + RunFails(kResultSectionNotFound) + ")";
+      std::string near = NearestName(target, names);
+      if (!near.empty()) message += "; did you mean '" + near + "'?";
+      if (!near.empty() && Upper(near) == Upper(target)) message += " (section names are case-sensitive)";
+      findings->push_back({line->lineNumber, message, {}});
+    }
+  }
+}
+
+void CheckDuplicateSection(const ScriptView& view, Findings* findings) {
+  for (const SectionView& section : view.sections) {
+    if (section.first) continue;
+    const ScriptSection* first = FindSection(view.context->sections, section.section->name);
+    findings->push_back({section.section->lineNumber, "a second section [" + std::string(section.section->name) +
+                                                          "]: it is never reached, the first (line " +
+                                                          std::to_string(first->lineNumber) + ") is", {}});
+  }
+}
+
+// A target held in a variable could be any section: then nothing is reported.
+void CheckUnreachableSection(const ScriptView& view, Findings* findings) {
+  if (!view.Parsed() || view.startIndex < 0 || view.variableTargets) return;
+  for (size_t i = 0; i < view.sections.size(); ++i) {
+    if (view.reached[i] || !view.sections[i].first) continue;
+    const ScriptSection* section = view.sections[i].section;
+    findings->push_back({section->lineNumber, "section [" + std::string(section->name) + "] is not reached from [" +
+                                                  view.start + "]", {}});
+  }
+}
+
+struct CheckEntry {
+  CheckRow row;
+  CheckFunction run;
+};
+
+const CheckEntry kChecks[] = {
+    {{"empty-file", Severity::kError}, CheckEmptyFile},
+    {{"utf16-file", Severity::kError}, CheckUtf16File},
+    {{"utf8-bom", Severity::kNote}, CheckUtf8Mark},
+    {{"nul-byte", Severity::kError}, CheckNulByte},
+    {{"bare-lf", Severity::kWarning}, CheckBareLineFeed},
+    {{"line-too-long", Severity::kWarning}, CheckLineTooLong},
+    {{"command-outside-section", Severity::kError}, CheckCommandOutsideSection},
+    {{"missing-start-section", Severity::kError}, CheckMissingStartSection},
+    {{"unknown-command", Severity::kError}, CheckUnknownCommand},
+    {{"copyfileas", Severity::kError}, CheckCopyFileAs},
+    {{kArgumentFormCheck, Severity::kError}, CheckArgumentForm},
+    {{kNumberCheck, Severity::kWarning}, CheckNumbers},
+    {{kConditionCheck, Severity::kWarning}, CheckConditions},
+    {{"missing-section", Severity::kError}, CheckMissingSection},
+    {{"duplicate-section", Severity::kWarning}, CheckDuplicateSection},
+    {{"unreachable-section", Severity::kNote}, CheckUnreachableSection},
+    {{"undefined-variable", Severity::kError}, CheckUndefinedVariables},
+    {{"variable-case", Severity::kWarning}, CheckVariableCase},
+    {{"unclosed-variable", Severity::kWarning}, CheckUnclosedVariables},
+    {{"list-entry-outside-list", Severity::kWarning}, CheckListEntryOutsideList},
+    {{"missing-package-file", Severity::kError}, CheckMissingPackageFile},
+    {{"list-name-too-long", Severity::kError}, CheckListNameTooLong},
+    {{"protected-target", Severity::kError}, CheckProtectedTarget},
+    {{"empty-variable-target", Severity::kWarning}, CheckEmptyVariableTarget},
+};
+
+bool ReadBytes(const std::string& path, std::string* bytes) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool HoldsVariable(const std::string& text) { return text.find("%%") != std::string::npos; }
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = AsciiUpper(c);
+  return text;
+}
+
+std::string NearestName(const std::string& name, const std::vector<std::string>& names) {
+  for (const std::string& candidate : names) {
+    if (candidate != name && Upper(candidate) == Upper(name)) return candidate;
+  }
+  std::string best;
+  size_t bestDistance = kNearDistance + 1;
+  const std::string upper = Upper(name);
+  for (const std::string& candidate : names) {
+    if (candidate == name || candidate.size() + kNearDistance < name.size() || name.size() + kNearDistance < candidate.size()) {
+      continue;
+    }
+    size_t distance = EditDistance(upper, Upper(candidate));
+    if (distance < bestDistance) {
+      best = candidate;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
 bool SectionTarget(const ScriptLine* line, std::string* target) {
   std::string argument = line->argumentText;
   switch (line->opcode) {
@@ -135,190 +302,6 @@ bool SectionTarget(const ScriptLine* line, std::string* target) {
   }
 }
 
-bool HoldsVariable(const std::string& text) { return text.find("%%") != std::string::npos; }
-
-// --- the file ---------------------------------------------------------------------------
-
-void CheckUtf16File(const ScriptFacts& facts, Findings* findings) {
-  if (facts.loadResult != kResultReadFailed) return;
-  findings->push_back({1, "the script is UTF-16 text: save it as ANSI (" + RunFails(kResultReadFailed) + ")"});
-}
-
-void CheckUtf8Mark(const ScriptFacts& facts, Findings* findings) {
-  if (facts.bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return;
-  findings->push_back({1, "a UTF-8 byte-order mark starts the file: the loader skips it, and reads the rest as ANSI"});
-}
-
-void CheckNulByte(const ScriptFacts& facts, Findings* findings) {
-  if (facts.loadResult == kResultReadFailed) return;
-  size_t nul = facts.bytes.find('\0');
-  if (nul == std::string::npos) return;
-  auto line = static_cast<uint32_t>(1 + std::count(facts.bytes.begin(), facts.bytes.begin() + static_cast<long>(nul), '\n'));
-  findings->push_back({line, "a NUL byte ends the script text here: the run ignores everything after it"});
-}
-
-void CheckBareLineFeed(const ScriptFacts& facts, Findings* findings) {
-  if (facts.loadResult == kResultReadFailed) return;
-  const std::string text = facts.Text();
-  uint32_t line = 1;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\n') continue;
-    if (i == 0 || text[i - 1] != '\r') {
-      findings->push_back({line, "a bare LF ends this line: a command line runs on into the next (save with CR LF line ends)"});
-    }
-    ++line;
-  }
-}
-
-// A command line's argument text is what follows its command word; the loader keeps
-// kArgumentReadChars bytes of it and reads what follows as one more command line.
-void CheckLineTooLong(const ScriptFacts& facts, Findings* findings) {
-  if (facts.loadResult == kResultReadFailed) return;
-  std::istringstream lines(facts.Text());
-  std::string text;
-  for (uint32_t line = 1; std::getline(lines, text); ++line) {
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    size_t p = text.find_first_not_of(" \t");
-    if (p == std::string::npos || text[p] == ';' || text[p] == '[') continue;
-    while (p < text.size() && IsAsciiAlnum(text[p])) ++p;
-    size_t argument = text.size() - p;
-    if (argument <= kArgumentReadChars) continue;
-    findings->push_back({line, "the argument text is " + std::to_string(argument) + " bytes: the run keeps the first " +
-                                   std::to_string(kArgumentReadChars) + ": the rest is lost or read as another command line"});
-  }
-}
-
-void CheckCommandOutsideSection(const ScriptFacts& facts, Findings* findings) {
-  if (facts.loadResult != kResultNoMemory || facts.context == nullptr || facts.context->currentSection != nullptr) return;
-  findings->push_back({facts.context->lineCounter, "command outside of any section: a command before the first section header (" +
-                                                       RunFails(kResultNoMemory) + ")"});
-}
-
-void CheckMissingStartSection(const ScriptFacts& facts, Findings* findings) {
-  if (!facts.Parsed() || FindSection(facts.context->sections, facts.start.c_str()) != nullptr) return;
-  std::string message = "the start section '" + facts.start + "' does not exist (" +
-                        RunFails(kResultStartSectionNotFound) + ")";
-  std::string near = NearestName(facts.start, SectionNames(facts.context));
-  if (!near.empty()) message += "; did you mean [" + near + "]?";
-  findings->push_back({1, message});
-}
-
-// --- commands ---------------------------------------------------------------------------
-
-void CheckUnknownCommand(const ScriptFacts& facts, Findings* findings) {
-  if (facts.context == nullptr) return;
-  std::vector<std::string> keywords;
-  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) keywords.push_back(row->keyword);
-  for (const ScriptSection* section : Sections(facts.context)) {
-    for (const ScriptLine* line : Lines(section)) {
-      if (line->opcode != kOpNone) continue;
-      std::string word = line->commandWord;
-      std::string message = (word.empty() ? std::string("a line with no command word") : "unknown command '" + word + "'") +
-                            " (" + RunFails(kResultUnrecognizedCommand) + ")";
-      std::string near = word.empty() ? "" : NearestName(Upper(word), keywords);
-      if (!near.empty()) message += "; did you mean " + near + "?";
-      findings->push_back({line->lineNumber, message});
-    }
-  }
-}
-
-void CheckCopyFileAs(const ScriptFacts& facts, Findings* findings) {
-  if (facts.context == nullptr) return;
-  for (const ScriptSection* section : Sections(facts.context)) {
-    for (const ScriptLine* line : Lines(section)) {
-      if (line->opcode != kOpCopyFileAs) continue;
-      findings->push_back({line->lineNumber, "COPYFILEAS never runs (" + RunFails(kResultUnrecognizedCommand) +
-                                                 "); use COPYONEFILE"});
-    }
-  }
-}
-
-// --- sections ---------------------------------------------------------------------------
-
-void CheckMissingSection(const ScriptFacts& facts, Findings* findings) {
-  if (!facts.Parsed()) return;
-  const std::vector<std::string> names = SectionNames(facts.context);
-  for (const ScriptSection* section : Sections(facts.context)) {
-    for (const ScriptLine* line : Lines(section)) {
-      std::string target;
-      if (!SectionTarget(line, &target) || HoldsVariable(target)) continue;
-      if (FindSection(facts.context->sections, target.c_str()) != nullptr) continue;
-      std::string message = "section '" + target + "' does not exist (" + RunFails(kResultSectionNotFound) + ")";
-      std::string near = NearestName(target, names);
-      if (!near.empty()) message += "; did you mean '" + near + "'?";
-      if (!near.empty() && Upper(near) == Upper(target)) message += " (section names are case-sensitive)";
-      findings->push_back({line->lineNumber, message});
-    }
-  }
-}
-
-void CheckDuplicateSection(const ScriptFacts& facts, Findings* findings) {
-  if (facts.context == nullptr) return;
-  std::set<std::string> seen;
-  for (const ScriptSection* section : Sections(facts.context)) {
-    if (seen.insert(section->name).second) continue;
-    const ScriptSection* first = FindSection(facts.context->sections, section->name);
-    findings->push_back({section->lineNumber, "a second section [" + std::string(section->name) +
-                                                  "]: it is never reached, the first (line " +
-                                                  std::to_string(first->lineNumber) + ") is"});
-  }
-}
-
-// Follows the section targets from the start section. A target held in a variable could be
-// any section: then nothing is reported.
-void CheckUnreachableSection(const ScriptFacts& facts, Findings* findings) {
-  if (!facts.Parsed()) return;
-  ScriptSection* start = FindSection(facts.context->sections, facts.start.c_str());
-  if (start == nullptr) return;
-  std::set<const ScriptSection*> reached = {start};
-  std::vector<const ScriptSection*> pending = {start};
-  while (!pending.empty()) {
-    const ScriptSection* section = pending.back();
-    pending.pop_back();
-    for (const ScriptLine* line : Lines(section)) {
-      std::string target;
-      if (!SectionTarget(line, &target)) continue;
-      if (HoldsVariable(target)) return;
-      const ScriptSection* next = FindSection(facts.context->sections, target.c_str());
-      if (next != nullptr && reached.insert(next).second) pending.push_back(next);
-    }
-  }
-  for (const ScriptSection* section : Sections(facts.context)) {
-    if (reached.count(section) != 0 || FindSection(facts.context->sections, section->name) != section) continue;
-    findings->push_back({section->lineNumber, "section [" + std::string(section->name) + "] is not reached from [" +
-                                                  facts.start + "]"});
-  }
-}
-
-struct CheckEntry {
-  CheckRow row;
-  CheckFunction run;
-};
-
-const CheckEntry kChecks[] = {
-    {{"utf16-file", Severity::kError}, CheckUtf16File},
-    {{"utf8-bom", Severity::kNote}, CheckUtf8Mark},
-    {{"nul-byte", Severity::kError}, CheckNulByte},
-    {{"bare-lf", Severity::kWarning}, CheckBareLineFeed},
-    {{"line-too-long", Severity::kWarning}, CheckLineTooLong},
-    {{"command-outside-section", Severity::kError}, CheckCommandOutsideSection},
-    {{"missing-start-section", Severity::kError}, CheckMissingStartSection},
-    {{"unknown-command", Severity::kError}, CheckUnknownCommand},
-    {{"copyfileas", Severity::kError}, CheckCopyFileAs},
-    {{"missing-section", Severity::kError}, CheckMissingSection},
-    {{"duplicate-section", Severity::kWarning}, CheckDuplicateSection},
-    {{"unreachable-section", Severity::kNote}, CheckUnreachableSection},
-};
-
-bool ReadBytes(const std::string& path, std::string* bytes) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
-}
-
-}  // namespace
-
 std::vector<CheckRow> CheckTable() {
   std::vector<CheckRow> rows;
   for (const CheckEntry& entry : kChecks) rows.push_back(entry.row);
@@ -333,22 +316,24 @@ bool IsCheckName(const std::string& name) {
 }
 
 bool CheckScript(const std::string& path, const CheckOptions& options, std::vector<Diagnostic>* diagnostics) {
-  ScriptFacts facts;
-  if (!ReadBytes(path, &facts.bytes) || facts.bytes.empty()) return false;
-  facts.start = options.startSection;
-  facts.context = nullptr;
-  facts.loadResult = ScriptParseFile(path.c_str(), &facts.context);
+  ScriptView view;
+  if (!ReadBytes(path, &view.bytes)) return false;
+  view.path = path;
+  view.start = options.startSection;
+  view.packageDir = options.packageDir.empty() ? FolderOf(path) : options.packageDir;
+  view.loadResult = view.bytes.empty() ? kResultEmptyFile : ScriptParseFile(path.c_str(), &view.context);
+  BuildView(&view);
 
   std::vector<Diagnostic> found;
   for (const CheckEntry& entry : kChecks) {
     if (options.disabled.count(entry.row.name) != 0) continue;
     Findings findings;
-    entry.run(facts, &findings);
-    for (const auto& finding : findings) {
-      found.push_back({path, finding.first, entry.row.severity, entry.row.name, finding.second});
+    entry.run(view, &findings);
+    for (const Finding& finding : findings) {
+      found.push_back({path, finding.line, finding.severity.value_or(entry.row.severity), entry.row.name, finding.message});
     }
   }
-  ScriptClose(facts.context);
+  ScriptClose(view.context);
   std::stable_sort(found.begin(), found.end(),
                    [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
   diagnostics->insert(diagnostics->end(), found.begin(), found.end());

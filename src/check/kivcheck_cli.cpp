@@ -87,7 +87,7 @@ int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, st
   bool unreadable = false;
   for (const std::string& script : options.scripts) {
     if (!CheckScript(script, options.check, &diagnostics)) {
-      err << "kivcheck: cannot read " << script << " (missing, unreadable or empty)\n";
+      err << "kivcheck: cannot read " << script << " (missing or unreadable)\n";
       unreadable = true;
     }
   }

@@ -141,12 +141,6 @@ bool IsProtectedFolder(const char* path) {
   return IsSystemFolder(full);
 }
 
-bool IsRootOnlyKeyPath(const char* keyPath) {
-  for (const char* p = keyPath; *p != '\0'; ++p) {
-    if (*p != '\\' && *p != ' ' && *p != '\t') return false;
-  }
-  return true;
-}
 
 int GuardFolderTarget(ScriptContext* context, const ScriptLine* line, const char* path) {
   return IsProtectedFolder(path) ? FailLine(context, line, kResultBadSwitch) : kResultOk;

@@ -2,6 +2,7 @@
 // REMOVEDIR, REMOVEDIRRECURSIVE and CREATESPECIALDIR refuse, and which keys the registry
 // deletes refuse. A refused target fails the line with 51 and nothing is changed.
 #pragma once
+#include "engine/argument_forms.h"  // IsRootOnlyKeyPath
 #include "engine/script.h"
 
 // True for a folder that must never be removed or have its access list replaced: an empty
@@ -11,9 +12,6 @@
 // them: other case, trailing backslash, "..", short names).
 bool IsProtectedFolder(const char* path);
 
-// True when a registry delete would act on a root key itself: the subkey path after the
-// root prefix is empty or holds nothing but blanks and backslashes.
-bool IsRootOnlyKeyPath(const char* keyPath);
 
 // The guards the commands call: 0, or the line fails with 51 by the handler convention.
 int GuardFolderTarget(ScriptContext* context, const ScriptLine* line, const char* path);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check/checks.h"
+#include "check/command_rules.h"
 #include "check/kivcheck_cli.h"
 
 namespace {
@@ -54,7 +55,8 @@ TEST(KivcheckCorpus, EveryScriptGivesItsExpectedDiagnostics) {
     EXPECT_EQ(Found(entry.path().string()), Expected(expected)) << entry.path();
     ++scripts;
   }
-  EXPECT_GE(scripts, 7u);
+  EXPECT_GE(scripts, 10u);
+  EXPECT_TRUE(EveryKeywordHasARule());
   EXPECT_EQ(Found(KIVRUN_SOURCE_DIR "/examples/update/update.kiv"), std::vector<std::string>{});
 }
 
@@ -69,6 +71,7 @@ TEST(KivcheckCorpus, FaultsInTheBytesAreFound) {
       {"bom", "\xEF\xBB\xBF[DefaultInstall]\r\nSET A=1\r\n", {"1 utf8-bom"}},
       {"nul", std::string("[DefaultInstall]\r\nSET A=1\r\n\0SETT B\r\n", 30), {"3 nul-byte"}},
       {"bare_lf", "[DefaultInstall]\r\nSET A=1\nSET B=2\r\n", {"2 bare-lf"}},
+      {"empty", "", {"1 empty-file"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Found(Written(c.name, c.bytes)), c.expected) << c.name;
 }

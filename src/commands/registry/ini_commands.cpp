@@ -33,18 +33,6 @@ bool IsPlainText(const std::string& text) {
   return true;
 }
 
-// Copies up to `stop` into a 260-character part; gives what follows the separator, or
-// nullptr when it does not come within the 259 characters the part holds.
-const char* TakeUntil(const char* text, char stop, char* part) {
-  size_t n = 0;
-  while (text[n] != '\0' && text[n] != stop && n < kPathChars - 1) {
-    part[n] = text[n];
-    ++n;
-  }
-  part[n] = '\0';
-  return text[n] == stop ? text + n + 1 : nullptr;
-}
-
 bool TryFolder(const char* folder, const char* name, char* found) {
   char path[kPathChars];
   CopyText(path, sizeof(path), folder);
@@ -70,37 +58,6 @@ const HandlerRow IniCommandRows[] = {
     {kOpDeleteIniFileSection, DeleteIniFileSectionCommand},
     {kOpNone, nullptr},
 };
-
-int ParseIniReadArgs(const char* text, IniReadArgs* args) {
-  args->file[0] = args->section[0] = args->key[0] = '\0';
-  const char* rest = TakeUntil(text, '=', args->variable);
-  if (rest == nullptr) return kResultNowhereToPutValue;
-  rest = TakeUntil(rest, ',', args->file);
-  if (rest == nullptr) return kResultNoIniFile;
-  rest = TakeUntil(rest, ',', args->section);
-  if (rest == nullptr) return kResultNoIniSection;
-  if (!CopyText(args->key, sizeof(args->key), rest)) return kResultNoValueToSet;
-  TrimText(args->variable);
-  TrimText(args->file);
-  TrimText(args->section);
-  TrimText(args->key);
-  return kResultOk;
-}
-
-int ParseIniWriteArgs(const char* text, IniWriteArgs* args) {
-  const char* rest = TakeUntil(text, ',', args->file);
-  if (rest == nullptr) return kResultNoIniFile;
-  rest = TakeUntil(rest, ',', args->section);
-  if (rest == nullptr) return kResultNoIniSection;
-  rest = TakeUntil(rest, '=', args->key);
-  if (rest == nullptr) return kResultNoValueToSet;
-  if (!CopyText(args->value, sizeof(args->value), rest)) return kResultNowhereToGetValue;
-  TrimText(args->file);
-  TrimText(args->section);
-  TrimText(args->key);
-  TrimText(args->value);
-  return kResultOk;
-}
 
 bool ResolveIniFile(const ScriptContext* context, char* name) {
   if (FileExists(name)) return true;

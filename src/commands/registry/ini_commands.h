@@ -3,29 +3,9 @@
 #pragma once
 #include <cstddef>
 
+#include "engine/argument_forms.h"
 #include "engine/executor.h"
 
-struct IniReadArgs {  // VAR=file,section,key
-  char variable[kPathChars];
-  char file[kPathChars];
-  char section[kPathChars];
-  char key[kPathChars];
-};
-// 0; 23 without "=", 27 without "," after the file, 26 without "," after the section,
-// 25 when the key is too long.
-int ParseIniReadArgs(const char* text, IniReadArgs* args);
-
-struct IniWriteArgs {  // file,section,key=value
-  char file[kPathChars];
-  char section[kPathChars];
-  char key[kPathChars];
-  char value[kPathChars];
-};
-// 0; 27, 26 as above, 25 without "=" after the key, 24 when the value is too long.
-int ParseIniWriteArgs(const char* text, IniWriteArgs* args);
-
-// Looks the file up: as named, in workDir, in the current folder, the Windows folder, the
-// system folder, then along the search path. True with `name` replaced by the path found.
 bool ResolveIniFile(const ScriptContext* context, char* name);
 
 // Rewrites the file without the entries of `section` (its header stays), every line

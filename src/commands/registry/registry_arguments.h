@@ -1,30 +1,23 @@
-// Registry arguments in script text: keys written ROOT\subkey\path with one of five upper-case
-// root prefixes, and the two argument shapes the registry commands share.
+// Registry arguments as the handlers use them: the shared forms of engine/argument_forms with
+// the root prefix turned into its predefined key and the data type into its REG_ type.
 #pragma once
 #include <windows.h>
 
-#include "engine/script.h"
+#include "engine/argument_forms.h"
 
-// "HKLM\", "HKCR\", "HKCU\", "HKUS\" or "HKCC\" at the start of `text`, byte for byte:
-// 0 and the predefined key, or 20. The subkey path starts at text + kRootPrefixChars.
-constexpr size_t kRootPrefixChars = 5;
+// 0 and the predefined key of the prefix `text` starts with, or 20. The subkey path starts
+// at text + kRootPrefixChars.
 int ParseRegistryRoot(const char* text, HKEY* root);
 
-struct RegistryQuery {  // VAR=ROOT\key path,value name
-  char variable[kPathChars];
+struct RegistryQuery : RegistryQueryText {
   HKEY root;
-  char keyPath[kPathChars];
-  char valueName[kPathChars];
 };
 // 0; 23 without "=", 20 without a root, 22 without "," after the key path.
 int ParseRegistryQuery(const char* text, RegistryQuery* query);
 
-struct RegistryAssignment {  // ROOT\key path,value name=[/REG_SZ:|/REG_DWORD:]data
+struct RegistryAssignment : RegistryAssignmentText {
   HKEY root;
-  char keyPath[kPathChars];
-  char valueName[kPathChars];
   DWORD type;  // REG_SZ or REG_DWORD
-  char data[kPathChars];
 };
 // 0; 20 without a root, 22 without "," after the key path, 21 without "=" after the value name.
 int ParseRegistryAssignment(const char* text, RegistryAssignment* assignment);

@@ -1,0 +1,51 @@
+// Builds the checker's view of a script: sections with their lines and readings, the section
+// each line runs, and the sections the start section reaches through them.
+#include "check/script_view.h"
+
+#include <unordered_map>
+
+#include "engine/loader.h"
+
+void BuildView(ScriptView* view) {
+  if (view->context == nullptr) return;
+  std::unordered_map<const ScriptSection*, int> indexOf;
+  for (RecordLinks* links = view->context->sections->first; links != nullptr; links = links->next) {
+    const auto* section = RecordFromLinks<ScriptSection>(links);
+    indexOf[section] = static_cast<int>(view->sections.size());
+    SectionView entry{section, {}, {}, {}, FindSection(view->context->sections, section->name) == section};
+    for (RecordLinks* lineLinks = section->lines->first; lineLinks != nullptr; lineLinks = lineLinks->next) {
+      entry.lines.push_back(RecordFromLinks<ScriptLine>(lineLinks));
+    }
+    view->sections.push_back(std::move(entry));
+  }
+
+  for (SectionView& section : view->sections) {
+    for (const ScriptLine* line : section.lines) {
+      section.readings.push_back(ReadCommandLine(*line));
+      std::string target;
+      int index = -1;
+      if (SectionTarget(line, &target)) {
+        if (HoldsVariable(target)) view->variableTargets = true;
+        const ScriptSection* found = FindSection(view->context->sections, target.c_str());
+        if (found != nullptr) index = indexOf[found];
+      }
+      section.targets.push_back(index);
+    }
+  }
+
+  const ScriptSection* start = FindSection(view->context->sections, view->start.c_str());
+  view->startIndex = start != nullptr ? indexOf[start] : -1;
+  view->reached.assign(view->sections.size(), view->variableTargets && view->startIndex >= 0);
+  if (view->startIndex < 0 || view->variableTargets) return;
+  std::vector<int> pending = {view->startIndex};
+  view->reached[static_cast<size_t>(view->startIndex)] = true;
+  while (!pending.empty()) {
+    const SectionView& section = view->sections[static_cast<size_t>(pending.back())];
+    pending.pop_back();
+    for (int target : section.targets) {
+      if (target < 0 || view->reached[static_cast<size_t>(target)]) continue;
+      view->reached[static_cast<size_t>(target)] = true;
+      pending.push_back(target);
+    }
+  }
+}

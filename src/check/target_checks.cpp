@@ -1,0 +1,274 @@
+// The checks of what a script acts on: the file lists and the package they copy from, and
+// the targets that Kivrun refuses to destroy (drive roots, the Windows, system and Program
+// Files folders, a root key alone). Package names are matched as Windows matches them:
+// without regard to case, with "\" (or "/") between folders.
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "check/script_view.h"
+#include "engine/argument_forms.h"
+#include "engine/keywords.h"
+#include "engine/result_codes.h"
+#include "engine/text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kShortestFolderChars = 3;  // "C:\": the shortest folder a name can be joined to
+
+bool IsListEntry(const ScriptLine* line) { return line->opcode == kOpFileCio || line->opcode == kOpFileCow; }
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// An entry's source and destination names, as the list commands split them.
+void SplitEntry(const ScriptLine* line, std::string* source, std::string* destination) {
+  std::string entry = Trim(line->argumentText);
+  size_t comma = entry.find(',');
+  *source = Trim(entry.substr(0, comma));
+  *destination = comma == std::string::npos ? *source : Trim(entry.substr(comma + 1));
+}
+
+// The sections named as lists: by COPYFILES (copy lists) or by either command.
+std::vector<bool> ListSections(const ScriptView& view, bool copyOnly) {
+  std::vector<bool> lists(view.sections.size(), false);
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const int opcode = section.lines[i]->opcode;
+      if ((opcode == kOpCopyFiles || (!copyOnly && opcode == kOpDelFiles)) && section.targets[i] >= 0) {
+        lists[static_cast<size_t>(section.targets[i])] = true;
+      }
+    }
+  }
+  return lists;
+}
+
+// Finds files in the package without regard to case; each folder is listed once.
+class PackageFolder {
+ public:
+  explicit PackageFolder(std::string root) : root_(std::move(root)) {}
+
+  bool Holds(const std::string& name) {
+    std::string folder = root_;
+    std::string component;
+    for (size_t i = 0; i <= name.size(); ++i) {
+      if (i < name.size() && name[i] != '\\' && name[i] != '/') {
+        component += name[i];
+        continue;
+      }
+      std::string part;
+      part.swap(component);
+      if (part.empty() || part == ".") continue;
+      if (!Find(folder, part, &folder)) return false;
+    }
+    std::error_code error;
+    return fs::is_regular_file(folder, error);
+  }
+
+ private:
+  bool Find(const std::string& folder, const std::string& component, std::string* path) {
+    auto listed = entries_.find(folder);
+    if (listed == entries_.end()) {
+      std::vector<std::string> names;
+      std::error_code error;
+      for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        names.push_back(it->path().filename().string());
+      }
+      listed = entries_.emplace(folder, std::move(names)).first;
+    }
+    for (const std::string& entry : listed->second) {
+      if (EqualIgnoringCase(entry.c_str(), component.c_str())) {
+        *path = (fs::path(folder) / entry).string();
+        return true;
+      }
+    }
+    if (component == "..") {
+      *path = (fs::path(folder) / "..").string();
+      return true;
+    }
+    return false;
+  }
+
+  std::string root_;
+  std::map<std::string, std::vector<std::string>> entries_;
+};
+
+// Why Kivrun refuses to remove a folder written as `path`, or "" when it does not. The run
+// decides with the real folders of the machine; this knows their usual names.
+std::string ProtectedFolderReason(std::string path) {
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  if (path.empty()) return "an empty path";
+  if (path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0) return "a device path";
+  std::vector<std::string> components;
+  size_t begin = 0;
+  std::string kind = "drive";
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\' && IsAsciiAlnum(path[0])) {
+    begin = 3;
+  } else if (path.compare(0, 2, "\\\\") == 0) {
+    size_t share = path.find('\\', 2);
+    if (share == std::string::npos) return "a network share's root";
+    size_t rest = path.find('\\', share + 1);
+    if (rest == std::string::npos) return "a network share's root";
+    begin = rest + 1;
+    kind = "share";
+  } else {
+    return "a relative or drive-less path";
+  }
+  std::string component;
+  for (size_t i = begin; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != '\\') {
+      component += path[i];
+      continue;
+    }
+    std::string trimmed = Trim(component);
+    component.clear();
+    if (trimmed.empty() || trimmed == ".") continue;
+    if (trimmed == "..") {
+      if (!components.empty()) components.pop_back();
+      continue;
+    }
+    components.push_back(Upper(trimmed));
+  }
+  if (components.empty()) return kind == "drive" ? "a drive root" : "a network share's root";
+  static const char* const kSystemFolders[] = {"WINDOWS", "WINNT", "WINDOWS\\SYSTEM32", "WINDOWS\\SYSTEM",
+                                               "WINDOWS\\SYSWOW64", "WINNT\\SYSTEM32", "WINNT\\SYSTEM",
+                                               "PROGRAM FILES", "PROGRAM FILES (X86)", "PROGRA~1", "PROGRA~2"};
+  std::string joined;
+  for (const std::string& part : components) joined += (joined.empty() ? "" : "\\") + part;
+  for (const char* folder : kSystemFolders) {
+    if (kind == "drive" && joined == folder) return "a Windows, system or Program Files folder";
+  }
+  return "";
+}
+
+bool IsFolderCommand(int opcode) {
+  return opcode == kOpRemoveDir || opcode == kOpRemoveDirRecursive || opcode == kOpCreateSpecialDir;
+}
+
+bool IsKeyDelete(int opcode) {
+  return opcode == kOpDeleteRegKey || opcode == kOpDeleteEmptyRegKey || opcode == kOpDeleteRegKeyRecursive ||
+         opcode == kOpDeleteRegValue;
+}
+
+std::string WithoutReferences(std::string text) {
+  for (size_t open = text.find("%%"); open != std::string::npos; open = text.find("%%", open)) {
+    size_t close = text.find("%%", open + 2);
+    text.erase(open, close == std::string::npos ? std::string::npos : close + 2 - open);
+  }
+  return text;
+}
+
+}  // namespace
+
+void CheckListEntryOutsideList(const ScriptView& view, Findings* findings) {
+  if (view.variableTargets) return;  // a list may be named through a variable
+  const std::vector<bool> lists = ListSections(view, false);
+  for (size_t s = 0; s < view.sections.size(); ++s) {
+    if (lists[s] || !view.sections[s].first) continue;  // a second section of a name never runs
+    for (const ScriptLine* line : view.sections[s].lines) {
+      if (!IsListEntry(line)) continue;
+      findings->push_back({line->lineNumber, std::string(line->commandWord) + " in [" + view.sections[s].section->name +
+                                                 "], which no COPYFILES or DELFILES names: the run passes over it",
+                           {}});
+    }
+  }
+}
+
+void CheckMissingPackageFile(const ScriptView& view, Findings* findings) {
+  const std::vector<bool> lists = ListSections(view, true);
+  PackageFolder package(view.packageDir);
+  for (size_t s = 0; s < view.sections.size(); ++s) {
+    if (!lists[s]) continue;
+    for (const ScriptLine* line : view.sections[s].lines) {
+      std::string source, destination;
+      if (!IsListEntry(line)) continue;
+      SplitEntry(line, &source, &destination);
+      if (source.empty() || package.Holds(source)) continue;
+      findings->push_back({line->lineNumber, "'" + source + "' is not in the package folder " + view.packageDir + " (" +
+                                                 RunFails(kResultFileNotFound) + ")",
+                           {}});
+    }
+  }
+}
+
+void CheckListNameTooLong(const ScriptView& view, Findings* findings) {
+  const size_t longest = kPathChars - 1 - kShortestFolderChars;
+  for (const SectionView& section : view.sections) {
+    for (const ScriptLine* line : section.lines) {
+      std::string source, destination;
+      if (!IsListEntry(line)) continue;
+      SplitEntry(line, &source, &destination);
+      if (source.size() > longest) {
+        findings->push_back({line->lineNumber, "the source name is " + std::to_string(source.size()) +
+                                                   " characters: no folder leaves room for it in a path of " +
+                                                   std::to_string(kPathChars - 1) + " (" + RunFails(kResultFileNotFound) + ")",
+                             {}});
+      } else if (destination.size() > longest) {
+        findings->push_back({line->lineNumber, "the destination name is " + std::to_string(destination.size()) +
+                                                   " characters: no folder leaves room for it in a path of " +
+                                                   std::to_string(kPathChars - 1),
+                             {}});
+      }
+    }
+  }
+}
+
+void CheckProtectedTarget(const ScriptView& view, Findings* findings) {
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const ScriptLine* line = section.lines[i];
+      const std::string& path = section.readings[i].path;
+      std::string reason;
+      if (IsFolderCommand(line->opcode) && !HoldsVariable(path)) {
+        reason = ProtectedFolderReason(path);
+      } else if (IsKeyDelete(line->opcode) && RegistryRootIndex(path.c_str()) >= 0 &&
+                 IsRootOnlyKeyPath(path.c_str() + kRootPrefixChars)) {
+        reason = "a root key alone";
+      }
+      if (reason.empty()) continue;
+      findings->push_back({line->lineNumber, std::string(line->commandWord) + " on " + reason + " ('" + path +
+                                                 "'): the run refuses it (" + RunFails(kResultBadSwitch) + ")",
+                           {}});
+    }
+  }
+}
+
+void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
+  std::map<std::string, uint32_t> mayBeEmpty;  // a name, and the first line that may leave it empty
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const LineReading& reading = section.readings[i];
+      if (reading.mayStoreEmpty && !reading.sets.empty()) mayBeEmpty.emplace(reading.sets, section.lines[i]->lineNumber);
+    }
+  }
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const ScriptLine* line = section.lines[i];
+      const std::string& path = section.readings[i].path;
+      if (!HoldsVariable(path) || !(IsFolderCommand(line->opcode) || IsKeyDelete(line->opcode))) continue;
+      std::string rest = WithoutReferences(path);
+      bool refused = IsFolderCommand(line->opcode)
+                         ? !ProtectedFolderReason(rest).empty()
+                         : RegistryRootIndex(rest.c_str()) >= 0 && IsRootOnlyKeyPath(rest.c_str() + kRootPrefixChars);
+      if (!refused) continue;
+      for (size_t open = path.find("%%"); open != std::string::npos;) {
+        size_t close = path.find("%%", open + 2);
+        if (close == std::string::npos) break;
+        auto empty = mayBeEmpty.find(path.substr(open + 2, close - open - 2));
+        open = path.find("%%", close + 2);
+        if (empty == mayBeEmpty.end()) continue;
+        findings->push_back({line->lineNumber, "'" + empty->first + "' may be empty (line " + std::to_string(empty->second) +
+                                                   "): then " + line->commandWord + " acts on '" + rest +
+                                                   "', which the run refuses (" + RunFails(kResultBadSwitch) +
+                                                   "); test the variable first",
+                             {}});
+        break;
+      }
+    }
+  }
+}

@@ -1,0 +1,226 @@
+// The variable checks. A %%NAME%% is reported only when no line at all could have set NAME
+// before it on any path from the start section: a variable set conditionally, in a called
+// section or on an earlier pass of a loop counts as set. The flow is followed through CALL,
+// CALLIF, GOTOIF, COPYFILES and DELFILES; when a target is held in a variable any section may
+// run anywhere, and only names that no line sets at all are reported.
+#include <cstdint>
+#include <unordered_map>
+
+#include "check/script_view.h"
+#include "engine/keywords.h"
+#include "engine/result_codes.h"
+
+namespace {
+
+// A set of variable names by their index, as bits.
+class NameSet {
+ public:
+  explicit NameSet(size_t names = 0) : words_((names + 63) / 64, 0) {}
+  void Add(int name) { words_[static_cast<size_t>(name) / 64] |= uint64_t{1} << (static_cast<size_t>(name) % 64); }
+  bool Has(int name) const { return (words_[static_cast<size_t>(name) / 64] >> (static_cast<size_t>(name) % 64)) & 1u; }
+  // Adds `other`; true when something was new.
+  bool Merge(const NameSet& other) {
+    bool grew = false;
+    for (size_t i = 0; i < words_.size(); ++i) {
+      uint64_t merged = words_[i] | other.words_[i];
+      grew = grew || merged != words_[i];
+      words_[i] = merged;
+    }
+    return grew;
+  }
+
+ private:
+  std::vector<uint64_t> words_;
+};
+
+struct Reference {
+  std::string name;
+  Use use;
+};
+
+// The %%NAME%% references of a substituted part, read as substitution reads them; an
+// unclosed one is no reference (it is dropped).
+void ReferencesOf(const TextPart& part, std::vector<Reference>* references) {
+  size_t open = part.text.find("%%");
+  while (open != std::string::npos) {
+    size_t close = part.text.find("%%", open + 2);
+    if (close == std::string::npos) return;
+    references->push_back({part.text.substr(open + 2, close - open - 2), part.use});
+    open = part.text.find("%%", close + 2);
+  }
+}
+
+std::vector<Reference> ReferencesOf(const LineReading& reading) {
+  std::vector<Reference> references;
+  for (const TextPart& part : reading.parts) ReferencesOf(part, &references);
+  if (!reading.readsByName.empty()) references.push_back({reading.readsByName, Use::kActing});
+  return references;
+}
+
+// Which names are set where, and which may be set before each section begins.
+class VariableFlow {
+ public:
+  // With `follow`, also works out which names may be set before each section begins.
+  VariableFlow(const ScriptView& view, bool follow) : view_(view) {
+    for (const SectionView& section : view.sections) {
+      for (size_t i = 0; i < section.lines.size(); ++i) {
+        const std::string& name = section.readings[i].sets;
+        if (name.empty() || index_.count(name) != 0) continue;
+        index_[name] = static_cast<int>(names_.size());
+        names_.push_back(name);
+        firstSet_.push_back(section.lines[i]->lineNumber);
+      }
+    }
+    if (follow && view.startIndex >= 0 && !view.variableTargets) Follow();
+  }
+
+  const std::vector<std::string>& names() const { return names_; }
+  int IndexOf(const std::string& name) const {
+    auto found = index_.find(name);
+    return found == index_.end() ? -1 : found->second;
+  }
+  uint32_t FirstSetLine(int name) const { return firstSet_[static_cast<size_t>(name)]; }
+  bool followed() const { return !in_.empty(); }
+
+  // Walks the lines of a reached section with the names that may be set before each one.
+  template <typename Visit>
+  void Walk(size_t section, Visit visit) const {
+    const SectionView& view = view_.sections[section];
+    NameSet current = followed() ? in_[section] : NameSet(names_.size());
+    for (size_t i = 0; i < view.lines.size(); ++i) {
+      visit(i, current);
+      Advance(view, i, &current);
+    }
+  }
+
+ private:
+  void Advance(const SectionView& section, size_t line, NameSet* current) const {
+    if (section.targets[line] >= 0) current->Merge(out_[static_cast<size_t>(section.targets[line])]);
+    int name = IndexOf(section.readings[line].sets);
+    if (name >= 0) current->Add(name);
+  }
+
+  void Follow() {
+    const size_t count = view_.sections.size();
+    out_.assign(count, NameSet(names_.size()));
+    in_.assign(count, NameSet(names_.size()));
+    for (bool grew = true; grew;) {  // what each section may set, through what it runs
+      grew = false;
+      for (size_t s = 0; s < count; ++s) {
+        const SectionView& section = view_.sections[s];
+        NameSet sets(names_.size());
+        for (size_t i = 0; i < section.lines.size(); ++i) Advance(section, i, &sets);
+        grew = out_[s].Merge(sets) || grew;
+      }
+    }
+    for (bool grew = true; grew;) {  // what may be set when each section begins
+      grew = false;
+      for (size_t s = 0; s < count; ++s) {
+        if (!view_.reached[s]) continue;
+        const SectionView& section = view_.sections[s];
+        NameSet current = in_[s];
+        for (size_t i = 0; i < section.lines.size(); ++i) {
+          if (section.targets[i] >= 0) grew = in_[static_cast<size_t>(section.targets[i])].Merge(current) || grew;
+          Advance(section, i, &current);
+        }
+      }
+    }
+  }
+
+  const ScriptView& view_;
+  std::unordered_map<std::string, int> index_;
+  std::vector<std::string> names_;
+  std::vector<uint32_t> firstSet_;
+  std::vector<NameSet> out_;
+  std::vector<NameSet> in_;
+};
+
+const char* Consequence(Use use) {
+  switch (use) {
+    case Use::kActing:
+      return "";
+    case Use::kShown:
+      return ": the run shows or returns the text without its value";
+    case Use::kCondition:
+      return ": the run compares the operand as written";
+  }
+  return "";
+}
+
+bool SetOnlyByCase(const VariableFlow& flow, const std::string& name) {
+  return flow.IndexOf(name) < 0 && !NearestName(name, flow.names()).empty() &&
+         Upper(NearestName(name, flow.names())) == Upper(name);
+}
+
+}  // namespace
+
+void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
+  if (view.startIndex < 0) return;
+  VariableFlow flow(view, true);
+  for (size_t s = 0; s < view.sections.size(); ++s) {
+    if (!view.reached[s] || !view.sections[s].first) continue;
+    const SectionView& section = view.sections[s];
+    flow.Walk(s, [&](size_t i, const NameSet& set) {
+      const uint32_t lineNumber = section.lines[i]->lineNumber;
+      for (const Reference& reference : ReferencesOf(section.readings[i])) {
+        int name = flow.IndexOf(reference.name);
+        if (name >= 0 && (!flow.followed() || set.Has(name))) continue;
+        if (reference.use != Use::kActing && SetOnlyByCase(flow, reference.name)) continue;  // variable-case says it
+        std::string message = "variable '" + reference.name + "' is set by no line";
+        if (name >= 0) message += " before this one";
+        if (name >= 0 && flow.FirstSetLine(name) != lineNumber) {
+          message += " (first set at line " + std::to_string(flow.FirstSetLine(name)) + ")";
+        }
+        message += Consequence(reference.use);
+        if (reference.use == Use::kActing) message += " (" + RunFails(kResultSymbolNotFound) + ")";
+        std::string near = NearestName(reference.name, flow.names());
+        if (name < 0 && !near.empty()) message += "; did you mean '" + near + "'?";
+        findings->push_back({lineNumber, message, reference.use == Use::kActing ? Severity::kError : Severity::kWarning});
+      }
+      const std::string& word = section.readings[i].waitsOn;
+      int name = flow.IndexOf(word);
+      if (section.lines[i]->opcode == kOpWaitForTime && !(name >= 0 && (!flow.followed() || set.Has(name)))) {
+        findings->push_back({lineNumber, "'" + word + "' is neither a number nor a variable set before this line: the run does not wait",
+                             Severity::kWarning});
+      }
+    });
+  }
+}
+
+void CheckVariableCase(const ScriptView& view, Findings* findings) {
+  VariableFlow flow(view, false);
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      for (const Reference& reference : ReferencesOf(section.readings[i])) {
+        if (!SetOnlyByCase(flow, reference.name)) continue;
+        std::string set = NearestName(reference.name, flow.names());
+        findings->push_back({section.lines[i]->lineNumber,
+                             "variable '" + reference.name + "' is set nowhere, but '" + set + "' is (line " +
+                                 std::to_string(flow.FirstSetLine(flow.IndexOf(set))) +
+                                 "): variable names are case-sensitive",
+                             {}});
+      }
+    }
+  }
+}
+
+void CheckUnclosedVariables(const ScriptView& view, Findings* findings) {
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      for (const TextPart& part : section.readings[i].parts) {
+        size_t open = part.text.find("%%");
+        while (open != std::string::npos) {
+          size_t close = part.text.find("%%", open + 2);
+          if (close == std::string::npos) {
+            findings->push_back({section.lines[i]->lineNumber,
+                                 "an unclosed %% (no %% after '" + part.text.substr(open) +
+                                     "'): the run drops the text from it to the end",
+                                 {}});
+            break;
+          }
+          open = part.text.find("%%", close + 2);
+        }
+      }
+    }
+  }
+}
