@@ -578,7 +578,7 @@ const Rule* FindRule(int opcode) {
 std::string RunFails(int code) { return "the run fails with " + std::to_string(code) + ": " + Message(code); }
 
 std::string RunStopsQuietly(int code) {
-  return "the run stops with " + std::to_string(code) + ", without an error line: " + Message(code);
+  return RunFails(code) + ", without an error line";
 }
 
 LineReading ReadCommandLine(const ScriptLine& line) {

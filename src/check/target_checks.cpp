@@ -247,8 +247,18 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
     }
   }
   for (const SectionView& section : view.sections) {
+    std::set<std::string> tested;  // names a condition earlier in the section looked at
     for (size_t i = 0; i < section.lines.size(); ++i) {
       const ScriptLine* line = section.lines[i];
+      for (const TextPart& part : section.readings[i].parts) {
+        if (part.use != Use::kCondition) continue;
+        for (size_t open = part.text.find("%%"); open != std::string::npos;) {
+          size_t close = part.text.find("%%", open + 2);
+          if (close == std::string::npos) break;
+          tested.insert(part.text.substr(open + 2, close - open - 2));
+          open = part.text.find("%%", close + 2);
+        }
+      }
       const std::string& path = section.readings[i].path;
       if (!HoldsVariable(path) || !(IsFolderCommand(line->opcode) || IsKeyDelete(line->opcode))) continue;
       std::string rest = WithoutReferences(path);
@@ -261,7 +271,7 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
         if (close == std::string::npos) break;
         auto empty = mayBeEmpty.find(path.substr(open + 2, close - open - 2));
         open = path.find("%%", close + 2);
-        if (empty == mayBeEmpty.end()) continue;
+        if (empty == mayBeEmpty.end() || tested.count(empty->first) != 0) continue;
         findings->push_back({line->lineNumber, "'" + empty->first + "' may be empty (line " + std::to_string(empty->second) +
                                                    "): then " + line->commandWord + " acts on '" + rest +
                                                    "', which the run refuses (" + RunFails(kResultBadSwitch) +
