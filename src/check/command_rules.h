@@ -2,6 +2,7 @@
 // handler uses: the faults of its form (with the result code the run gives), the parts of it
 // that are substituted and how, and the variable the line may set. One row per keyword.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ struct LineReading {
   std::vector<TextPart> parts;  // the substituted parts
   std::string sets;             // the variable the line may set; empty when none
   std::string readsByName;      // a variable the line reads by its bare name (STRIPFILENAME)
-  std::string waitsOn;          // WAITFORTIME's word when it is no number: a variable name
+  std::optional<std::string> waitsOn;  // WAITFORTIME's word when it is no number: a variable name
   std::string path;             // the folder or key a destructive command acts on, as written
   bool mayStoreEmpty = false;   // the variable it sets may be left empty (a missing key, file, name)
 };

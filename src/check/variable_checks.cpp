@@ -7,7 +7,6 @@
 #include <unordered_map>
 
 #include "check/script_view.h"
-#include "engine/keywords.h"
 #include "engine/result_codes.h"
 
 namespace {
@@ -177,9 +176,10 @@ void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
         if (name < 0 && !near.empty()) message += "; did you mean '" + near + "'?";
         findings->push_back({lineNumber, message, reference.use == Use::kActing ? Severity::kError : Severity::kWarning});
       }
-      const std::string& word = section.readings[i].waitsOn;
+      if (!section.readings[i].waitsOn) return;
+      const std::string& word = *section.readings[i].waitsOn;
       int name = flow.IndexOf(word);
-      if (section.lines[i]->opcode == kOpWaitForTime && !(name >= 0 && (!flow.followed() || set.Has(name)))) {
+      if (!(name >= 0 && (!flow.followed() || set.Has(name)))) {
         findings->push_back({lineNumber, "'" + word + "' is neither a number nor a variable set before this line: the run does not wait",
                              Severity::kWarning});
       }
