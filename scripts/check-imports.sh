@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks what the shipped programs import against a reviewed list: every function that
-# Kivrun.exe imports must be in resources/imports-<arch>.txt, whose entries each name the
+# Checks what the shipped programs (Kivrun.exe, kivcheck.exe) import against a reviewed list:
+# every function they import must be in resources/imports-<arch>.txt, whose entries each name the
 # oldest Windows of both families that has the function. A program with an import that is
 # not on the list, or a list entry newer than the oldest Windows the program runs on, fails.
 #   check-imports.sh <build folder> <i686|x86_64>
@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1 arch=$2
 list=resources/imports-$arch.txt
-programs=(Kivrun.exe)
+programs=(Kivrun.exe kivcheck.exe)
 
 # The oldest a list entry may name: "<9x>/<NT>" from 95 and NT 3.1 up to 98 and NT 4 (a
 # "stub" after the 9x version: exported there but failing, the program takes another route

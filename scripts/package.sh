@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release archives into build/packages:
-#   kivrun-VERSION-x86.zip, kivrun-VERSION-x64.zip   Kivrun.exe (stripped), kivcheck.exe when the
-#       tree builds it, install.txt (installing and registering), docs\ as text, examples\update\
+#   kivrun-VERSION-x86.zip, kivrun-VERSION-x64.zip   Kivrun.exe and kivcheck.exe (stripped),
+#       install.txt (installing and registering), docs\ as text, examples\update\
 #   kivcheck-VERSION-linux-x86_64.tar.gz             the checker for Linux, when the tree builds it
 #   SHA256SUMS                                       the archives' SHA-256 sums
 # from Release trees of its own (build/release-x86, build/release-x64, build/release-linux),

@@ -242,10 +242,13 @@ bool ReadBytes(const std::string& path, std::string* bytes) {
   return !file.bad();
 }
 
+// The folder of a script path, kept as a folder: "C:\\update.kiv" gives "C:\\", "C:update.kiv"
+// gives "C:" (the current folder of drive C) and a bare name ".".
 std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of("/\\");
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+  if (slash == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
+  const bool driveRoot = slash == 2 && path[1] == ':';
+  return slash == 0 || driveRoot ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ void BuildView(ScriptView* view) {
   }
 
   for (SectionView& section : view->sections) {
+    section.readings.reserve(section.lines.size());
+    section.targets.reserve(section.lines.size());
     for (const ScriptLine* line : section.lines) {
       section.readings.push_back(ReadCommandLine(*line));
       std::string target;

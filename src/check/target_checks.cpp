@@ -2,7 +2,6 @@
 // the targets that Kivrun refuses to destroy (drive roots, the Windows, system and Program
 // Files folders, a root key alone). Package names are matched as Windows matches them:
 // without regard to case, with "\" (or "/") between folders.
-#include <filesystem>
 #include <map>
 #include <set>
 
@@ -11,10 +10,9 @@
 #include "engine/keywords.h"
 #include "engine/result_codes.h"
 #include "engine/text.h"
+#include "platform/folder_entries.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr size_t kShortestFolderChars = 3;  // "C:\": the shortest folder a name can be joined to
 
@@ -54,6 +52,15 @@ class PackageFolder {
   explicit PackageFolder(std::string root) : root_(std::move(root)) {}
 
   bool Holds(const std::string& name) {
+    auto known = answers_.find(Upper(name));
+    if (known != answers_.end()) return known->second;
+    const bool held = Look(name);
+    answers_.emplace(Upper(name), held);
+    return held;
+  }
+
+ private:
+  bool Look(const std::string& name) {
     std::string folder = root_;
     std::string component;
     for (size_t i = 0; i <= name.size(); ++i) {
@@ -66,29 +73,24 @@ class PackageFolder {
       if (part.empty() || part == ".") continue;
       if (!Find(folder, part, &folder)) return false;
     }
-    std::error_code error;
-    return fs::is_regular_file(folder, error);
+    return IsPlainFile(folder);
   }
 
- private:
   bool Find(const std::string& folder, const std::string& component, std::string* path) {
     auto listed = entries_.find(folder);
     if (listed == entries_.end()) {
       std::vector<std::string> names;
-      std::error_code error;
-      for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        names.push_back(it->path().filename().string());
-      }
+      ListFolderEntries(folder, &names);
       listed = entries_.emplace(folder, std::move(names)).first;
     }
     for (const std::string& entry : listed->second) {
       if (EqualIgnoringCase(entry.c_str(), component.c_str())) {
-        *path = (fs::path(folder) / entry).string();
+        *path = folder + "/" + entry;
         return true;
       }
     }
     if (component == "..") {
-      *path = (fs::path(folder) / "..").string();
+      *path = folder + "/..";
       return true;
     }
     return false;
@@ -96,6 +98,7 @@ class PackageFolder {
 
   std::string root_;
   std::map<std::string, std::vector<std::string>> entries_;
+  std::map<std::string, bool> answers_;  // by the upper-cased name
 };
 
 // Why Kivrun refuses to remove a folder written as `path`, or "" when it does not. The run

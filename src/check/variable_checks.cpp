@@ -56,18 +56,28 @@ std::vector<Reference> ReferencesOf(const LineReading& reading) {
   return references;
 }
 
-// Which names are set where, and which may be set before each section begins.
+// Which names are set where, and which may be set before each section begins. Each section
+// is summed up once as its steps (a line that sets a name or runs a section); the two fixed
+// points then walk steps, callees first for what a section may set and callers first for
+// what may be set when it begins, so a call chain settles in a pass or two.
 class VariableFlow {
  public:
   // With `follow`, also works out which names may be set before each section begins.
-  VariableFlow(const ScriptView& view, bool follow) : view_(view) {
-    for (const SectionView& section : view.sections) {
+  VariableFlow(const ScriptView& view, bool follow) : view_(view), steps_(view.sections.size()) {
+    for (size_t s = 0; s < view.sections.size(); ++s) {
+      const SectionView& section = view.sections[s];
       for (size_t i = 0; i < section.lines.size(); ++i) {
         const std::string& name = section.readings[i].sets;
-        if (name.empty() || index_.count(name) != 0) continue;
-        index_[name] = static_cast<int>(names_.size());
-        names_.push_back(name);
-        firstSet_.push_back(section.lines[i]->lineNumber);
+        int index = -1;
+        if (!name.empty()) {
+          auto found = index_.emplace(name, static_cast<int>(names_.size()));
+          if (found.second) {
+            names_.push_back(name);
+            firstSet_.push_back(section.lines[i]->lineNumber);
+          }
+          index = found.first->second;
+        }
+        if (index >= 0 || section.targets[i] >= 0) steps_[s].push_back({i, section.targets[i], index});
       }
     }
     if (follow && view.startIndex >= 0 && !view.variableTargets) Follow();
@@ -84,49 +94,76 @@ class VariableFlow {
   // Walks the lines of a reached section with the names that may be set before each one.
   template <typename Visit>
   void Walk(size_t section, Visit visit) const {
-    const SectionView& view = view_.sections[section];
     NameSet current = followed() ? in_[section] : NameSet(names_.size());
-    for (size_t i = 0; i < view.lines.size(); ++i) {
+    size_t next = 0;
+    const std::vector<Step>& steps = steps_[section];
+    for (size_t i = 0; i < view_.sections[section].lines.size(); ++i) {
       visit(i, current);
-      Advance(view, i, &current);
+      if (next < steps.size() && steps[next].line == i) Apply(steps[next++], &current);
     }
   }
 
  private:
-  void Advance(const SectionView& section, size_t line, NameSet* current) const {
-    if (section.targets[line] >= 0) current->Merge(out_[static_cast<size_t>(section.targets[line])]);
-    int name = IndexOf(section.readings[line].sets);
-    if (name >= 0) current->Add(name);
+  struct Step {
+    size_t line;
+    int target;  // the section it runs, or -1
+    int sets;    // the name it sets, or -1
+  };
+
+  void Apply(const Step& step, NameSet* current) const {
+    if (step.target >= 0) current->Merge(out_[static_cast<size_t>(step.target)]);
+    if (step.sets >= 0) current->Add(step.sets);
+  }
+
+  // The reached sections, each after every section it runs (where there is no cycle).
+  std::vector<size_t> CalleesFirst() const {
+    std::vector<size_t> order;
+    std::vector<bool> seen(view_.sections.size(), false);
+    std::vector<std::pair<size_t, size_t>> stack = {{static_cast<size_t>(view_.startIndex), 0}};
+    seen[static_cast<size_t>(view_.startIndex)] = true;
+    while (!stack.empty()) {
+      auto& [section, next] = stack.back();
+      if (next < steps_[section].size()) {
+        int target = steps_[section][next++].target;
+        if (target >= 0 && !seen[static_cast<size_t>(target)]) {
+          seen[static_cast<size_t>(target)] = true;
+          stack.push_back({static_cast<size_t>(target), 0});
+        }
+        continue;
+      }
+      order.push_back(section);
+      stack.pop_back();
+    }
+    return order;
   }
 
   void Follow() {
     const size_t count = view_.sections.size();
     out_.assign(count, NameSet(names_.size()));
     in_.assign(count, NameSet(names_.size()));
+    const std::vector<size_t> order = CalleesFirst();
     for (bool grew = true; grew;) {  // what each section may set, through what it runs
       grew = false;
-      for (size_t s = 0; s < count; ++s) {
-        const SectionView& section = view_.sections[s];
+      for (size_t s : order) {
         NameSet sets(names_.size());
-        for (size_t i = 0; i < section.lines.size(); ++i) Advance(section, i, &sets);
+        for (const Step& step : steps_[s]) Apply(step, &sets);
         grew = out_[s].Merge(sets) || grew;
       }
     }
     for (bool grew = true; grew;) {  // what may be set when each section begins
       grew = false;
-      for (size_t s = 0; s < count; ++s) {
-        if (!view_.reached[s]) continue;
-        const SectionView& section = view_.sections[s];
-        NameSet current = in_[s];
-        for (size_t i = 0; i < section.lines.size(); ++i) {
-          if (section.targets[i] >= 0) grew = in_[static_cast<size_t>(section.targets[i])].Merge(current) || grew;
-          Advance(section, i, &current);
+      for (auto s = order.rbegin(); s != order.rend(); ++s) {
+        NameSet current = in_[*s];
+        for (const Step& step : steps_[*s]) {
+          if (step.target >= 0) grew = in_[static_cast<size_t>(step.target)].Merge(current) || grew;
+          Apply(step, &current);
         }
       }
     }
   }
 
   const ScriptView& view_;
+  std::vector<std::vector<Step>> steps_;  // per section
   std::unordered_map<std::string, int> index_;
   std::vector<std::string> names_;
   std::vector<uint32_t> firstSet_;

@@ -31,7 +31,11 @@ std::string ReadText(const std::string& path) {
 
 void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
 
-DWORD RunProgram(const std::string& program, const std::vector<std::string>& arguments, DWORD timeoutMs) {
+namespace {
+
+// Starts the program and waits for it; its standard output goes to `output` when that is
+// given (an inheritable handle), else where the caller's goes.
+DWORD Run(const std::string& program, const std::vector<std::string>& arguments, DWORD timeoutMs, HANDLE output) {
   std::string commandLine = "\"" + program + "\"";
   for (const std::string& argument : arguments) {
     bool blank = argument.find(' ') != std::string::npos;
@@ -39,9 +43,15 @@ DWORD RunProgram(const std::string& program, const std::vector<std::string>& arg
   }
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
+  if (output != nullptr) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  }
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info)) {
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+                      &startup, &info)) {
     return static_cast<DWORD>(-2);
   }
   CloseHandle(info.hThread);
@@ -49,6 +59,26 @@ DWORD RunProgram(const std::string& program, const std::vector<std::string>& arg
   DWORD code = 0;
   GetExitCodeProcess(info.hProcess, &code);
   CloseHandle(info.hProcess);
+  return code;
+}
+
+}  // namespace
+
+DWORD RunProgram(const std::string& program, const std::vector<std::string>& arguments, DWORD timeoutMs) {
+  return Run(program, arguments, timeoutMs, nullptr);
+}
+
+DWORD RunProgramCapturing(const std::string& program, const std::vector<std::string>& arguments,
+                          std::string* output, DWORD timeoutMs) {
+  std::string path = WorkFolder() + "captured-output.txt";
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return static_cast<DWORD>(-2);
+  DWORD code = Run(program, arguments, timeoutMs, file);
+  CloseHandle(file);
+  *output = ReadText(path);
+  Remove(path);
   return code;
 }
 

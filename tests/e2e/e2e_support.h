@@ -1,5 +1,5 @@
-// Running Kivrun.exe and the test host from end-to-end tests: scripts and logs live in
-// C:\kivtest.
+// Running Kivrun.exe, kivcheck.exe and the test host from end-to-end tests: scripts and logs
+// live in C:\kivtest.
 #pragma once
 #include <windows.h>
 
@@ -16,6 +16,10 @@ void Remove(const std::string& path);
 // blanks) and gives its exit code, or -2 when it could not start.
 DWORD RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                  DWORD timeoutMs = 60000);
+// The same, with what the program writes to its standard output in `output` (through a
+// file: a pipe that nobody reads while the program runs could fill up and stop it).
+DWORD RunProgramCapturing(const std::string& program, const std::vector<std::string>& arguments,
+                          std::string* output, DWORD timeoutMs = 60000);
 DWORD RunKivrun(const std::vector<std::string>& arguments);
 
 // Runs Kivrun under the test host; gives the host's record, one call per line.
