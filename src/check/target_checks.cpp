@@ -15,6 +15,7 @@
 namespace {
 
 constexpr size_t kShortestFolderChars = 3;  // "C:\": the shortest folder a name can be joined to
+constexpr size_t kLongestListName = kPathChars - 1 - kShortestFolderChars;
 
 bool IsListEntry(const ScriptLine* line) { return line->opcode == kOpFileCio || line->opcode == kOpFileCow; }
 
@@ -191,7 +192,7 @@ void CheckMissingPackageFile(const ScriptView& view, Findings* findings) {
       std::string source, destination;
       if (!IsListEntry(line)) continue;
       SplitEntry(line, &source, &destination);
-      if (source.empty() || package.Holds(source)) continue;
+      if (source.empty() || source.size() > kLongestListName || package.Holds(source)) continue;
       findings->push_back({line->lineNumber, "'" + source + "' is not in the package folder " + view.packageDir + " (" +
                                                  RunFails(kResultFileNotFound) + ")",
                            {}});
@@ -200,18 +201,17 @@ void CheckMissingPackageFile(const ScriptView& view, Findings* findings) {
 }
 
 void CheckListNameTooLong(const ScriptView& view, Findings* findings) {
-  const size_t longest = kPathChars - 1 - kShortestFolderChars;
   for (const SectionView& section : view.sections) {
     for (const ScriptLine* line : section.lines) {
       std::string source, destination;
       if (!IsListEntry(line)) continue;
       SplitEntry(line, &source, &destination);
-      if (source.size() > longest) {
+      if (source.size() > kLongestListName) {
         findings->push_back({line->lineNumber, "the source name is " + std::to_string(source.size()) +
                                                    " characters: no folder leaves room for it in a path of " +
                                                    std::to_string(kPathChars - 1) + " (" + RunFails(kResultFileNotFound) + ")",
                              {}});
-      } else if (destination.size() > longest) {
+      } else if (destination.size() > kLongestListName) {
         findings->push_back({line->lineNumber, "the destination name is " + std::to_string(destination.size()) +
                                                    " characters: no folder leaves room for it in a path of " +
                                                    std::to_string(kPathChars - 1),
