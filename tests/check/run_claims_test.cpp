@@ -26,7 +26,7 @@ TEST(KivcheckRunClaims, TheFirstErrorNamesTheCodeTheRunGives) {
     SCOPED_TRACE(path);
     std::ifstream file(path, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    const int claimed = ClaimedExitCode(bytes);
+    const int claimed = ClaimedExitCode(bytes, entry.path().stem().string());
     std::vector<Diagnostic> diagnostics;
     if (claimed < 0 || !CheckScript(path, CheckOptions(), &diagnostics)) {
       ADD_FAILURE() << "unreadable, or its first line is not \"; run gives N\"";

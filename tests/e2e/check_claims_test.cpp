@@ -28,7 +28,7 @@ TEST(CheckClaims, EachScriptExitsWithTheCodeItsFirstLineClaims) {
     if (entry.path().extension() != ".kiv") continue;
     ++scripts;
     const std::string script = entry.path().string();
-    const int claimed = ClaimedExitCode(ReadText(script));
+    const int claimed = ClaimedExitCode(ReadText(script), entry.path().stem().string());
     ASSERT_GE(claimed, 0) << script << ": its first line is not \"; run gives N\"";
     const std::string log = FreshLog("claims-" + entry.path().stem().string());
     EXPECT_EQ(RunKivrun({"/Script=" + script, "/Log=" + log}), static_cast<DWORD>(claimed))
