@@ -339,7 +339,12 @@ void StripFileName(Reader& r) {
 
 void GetSpecialDir(Reader& r) {
   std::string name;
-  if (AssignmentOr(r, kResultBadSwitch, &name)) r.MayStoreEmpty();  // "" for a folder the system lacks
+  if (!AssignmentOr(r, kResultBadSwitch, &name)) return;
+  r.MayStoreEmpty();  // "" for a folder the system lacks
+  if (SpecialFolderIndex(name.c_str()) >= 0) return;
+  std::string known;
+  for (const char* folder : kSpecialFolderNames) known += (known.empty() ? "" : ", ") + std::string(folder);
+  r.Fails(kResultBadSwitch, "unknown folder name '" + name + "' (" + known + ")");
 }
 
 void WaitForTime(Reader& r) {

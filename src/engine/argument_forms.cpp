@@ -7,6 +7,19 @@
 
 const char* const kRegistryRootPrefixes[kRegistryRootCount] = {"HKLM\\", "HKCR\\", "HKCU\\", "HKUS\\", "HKCC\\"};
 
+const char* const kSpecialFolderNames[kSpecialFolderCount] = {
+    "TEMP",
+    "WINDOWS",
+    "PROGRAM_FILES",
+    "DESKTOP",
+    "DOCUMENTS",
+    "STARTMENU",
+    "COMMON_STARTMENU",
+    "STARTUP",
+    "COMMON_STARTUP",
+    "CURRENT_KIVSCRIPT",
+};
+
 namespace {
 
 // Copies up to `stop` into a 260-character part; gives the position of `stop`, or nullptr
@@ -32,6 +45,13 @@ const char* TakeUntil(const char* text, char stop, char* part) {
 int RegistryRootIndex(const char* text) {
   for (int i = 0; i < kRegistryRootCount; ++i) {
     if (std::strncmp(text, kRegistryRootPrefixes[i], kRootPrefixChars) == 0) return i;
+  }
+  return -1;
+}
+
+int SpecialFolderIndex(const char* name) {
+  for (int i = 0; i < kSpecialFolderCount; ++i) {
+    if (EqualIgnoringCase(name, kSpecialFolderNames[i])) return i;
   }
   return -1;
 }

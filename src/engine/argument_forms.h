@@ -1,6 +1,6 @@
 // The argument forms that several commands share beyond NAME=VALUE: registry keys written
 // ROOT\subkey with one of five upper-case root prefixes, the registry query and assignment,
-// and the INI read and write forms. Kivrun's handlers and the checker parse them here, so a
+// the special folder names and the INI read and write forms. Kivrun's handlers and the checker parse them here, so a
 // rule changed here reaches both.
 #pragma once
 #include <cstddef>
@@ -37,6 +37,13 @@ struct RegistryAssignmentText {  // ROOT\key path,value name=[/REG_SZ:|/REG_DWOR
 };
 // 0; 20 without a root, 22 without "," after the key path, 21 without "=" after the value name.
 int ParseRegistryAssignmentText(const char* text, RegistryAssignmentText* assignment);
+
+// The folder names GETSPECIALDIR knows (matched without regard to case), in the order of
+// its handler's table of where each folder comes from.
+constexpr int kSpecialFolderCount = 10;
+extern const char* const kSpecialFolderNames[kSpecialFolderCount];
+// The index of `name`, or -1 (the run gives 51).
+int SpecialFolderIndex(const char* name);
 
 struct IniReadArgs {  // VAR=file,section,key
   char variable[kPathChars];

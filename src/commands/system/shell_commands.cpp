@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "commands/target_guard.h"
+#include "engine/argument_forms.h"
 #include "engine/acting_text.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
@@ -42,30 +43,30 @@ bool ShellFolder(int folderId, char* path, HRESULT* locationResult) {
 enum class FolderSource { kTemp, kWindows, kShell, kShellByFamily, kScript };
 
 struct SpecialFolderRow {
-  const char* name;
   FolderSource source;
   int folderId;    // the shell folder, or on the NT family for kShellByFamily
   int folderId9x;  // kShellByFamily on the 9x family
 };
 
+// Where each folder of kSpecialFolderNames comes from, row for row.
 const SpecialFolderRow kSpecialFolders[] = {
-    {"TEMP", FolderSource::kTemp, 0, 0},
-    {"WINDOWS", FolderSource::kWindows, 0, 0},
-    {"PROGRAM_FILES", FolderSource::kShell, CSIDL_PROGRAM_FILES, 0},
-    {"DESKTOP", FolderSource::kShell, CSIDL_DESKTOPDIRECTORY, 0},
-    {"DOCUMENTS", FolderSource::kShell, CSIDL_COMMON_DOCUMENTS, 0},
-    {"STARTMENU", FolderSource::kShell, CSIDL_STARTMENU, 0},
-    {"COMMON_STARTMENU", FolderSource::kShellByFamily, CSIDL_COMMON_STARTMENU, CSIDL_STARTMENU},
-    {"STARTUP", FolderSource::kShell, CSIDL_STARTUP, 0},
-    {"COMMON_STARTUP", FolderSource::kShellByFamily, CSIDL_COMMON_STARTUP, CSIDL_STARTUP},
-    {"CURRENT_KIVSCRIPT", FolderSource::kScript, 0, 0},
+    {FolderSource::kTemp, 0, 0},                                               // TEMP
+    {FolderSource::kWindows, 0, 0},                                            // WINDOWS
+    {FolderSource::kShell, CSIDL_PROGRAM_FILES, 0},                            // PROGRAM_FILES
+    {FolderSource::kShell, CSIDL_DESKTOPDIRECTORY, 0},                         // DESKTOP
+    {FolderSource::kShell, CSIDL_COMMON_DOCUMENTS, 0},                         // DOCUMENTS
+    {FolderSource::kShell, CSIDL_STARTMENU, 0},                                // STARTMENU
+    {FolderSource::kShellByFamily, CSIDL_COMMON_STARTMENU, CSIDL_STARTMENU},   // COMMON_STARTMENU
+    {FolderSource::kShell, CSIDL_STARTUP, 0},                                  // STARTUP
+    {FolderSource::kShellByFamily, CSIDL_COMMON_STARTUP, CSIDL_STARTUP},       // COMMON_STARTUP
+    {FolderSource::kScript, 0, 0},                                             // CURRENT_KIVSCRIPT
 };
+static_assert(sizeof(kSpecialFolders) / sizeof(kSpecialFolders[0]) == kSpecialFolderCount,
+              "one row for each name of kSpecialFolderNames");
 
 const SpecialFolderRow* FindSpecialFolder(const char* name) {
-  for (const SpecialFolderRow& row : kSpecialFolders) {
-    if (EqualIgnoringCase(name, row.name)) return &row;
-  }
-  return nullptr;
+  const int index = SpecialFolderIndex(name);
+  return index < 0 ? nullptr : &kSpecialFolders[index];
 }
 
 bool IsFolder(const char* path) {

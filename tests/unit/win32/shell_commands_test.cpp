@@ -26,7 +26,7 @@ std::string ShellPath(int folderId) {
 TEST_F(ShellCommands, GetSpecialDirNamesTheFoldersWithoutATrailingBackslash) {
   EXPECT_EQ(RunScript("[Main]\r\nGETSPECIALDIR T=temp\r\nGETSPECIALDIR W=Windows\r\nGETSPECIALDIR C=COMMON_STARTMENU\r\n"
                       "GETSPECIALDIR S=CURRENT_KIVSCRIPT\r\nGETSPECIALDIR P=PROGRAM_FILES\r\n"
-                      "GETSPECIALDIR D=desktop\r\n",
+                      "GETSPECIALDIR D=desktop\r\nGETSPECIALDIR U=startup\r\n",
                       "C:\\Upd"),
             kResultOk);
   char temp[MAX_PATH];
@@ -41,6 +41,7 @@ TEST_F(ShellCommands, GetSpecialDirNamesTheFoldersWithoutATrailingBackslash) {
   EXPECT_EQ(Var("S"), "C:\\Upd");
   EXPECT_EQ(Var("P"), ShellPath(CSIDL_PROGRAM_FILES));
   EXPECT_EQ(Var("D"), ShellPath(CSIDL_DESKTOPDIRECTORY));
+  EXPECT_EQ(Var("U"), ShellPath(CSIDL_STARTUP));
   EXPECT_EQ(Run("GETSPECIALDIR X\r\n"), kResultBadSwitch);
 }
 
