@@ -340,7 +340,12 @@ void StripFileName(Reader& r) {
 void GetSpecialDir(Reader& r) {
   std::string name;
   if (!AssignmentOr(r, kResultBadSwitch, &name)) return;
-  r.MayStoreEmpty();  // "" for a folder the system lacks
+  // A shell folder the system lacks stores ""; the temporary, Windows and script folders are
+  // always there.
+  static const char* const kAlwaysThere[] = {"TEMP", "WINDOWS", "CURRENT_KIVSCRIPT"};
+  bool alwaysThere = false;
+  for (const char* folder : kAlwaysThere) alwaysThere = alwaysThere || EqualIgnoringCase(name.c_str(), folder);
+  if (!alwaysThere) r.MayStoreEmpty();
   if (SpecialFolderIndex(name.c_str()) >= 0) return;
   std::string known;
   for (const char* folder : kSpecialFolderNames) known += (known.empty() ? "" : ", ") + std::string(folder);
