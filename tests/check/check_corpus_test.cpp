@@ -105,6 +105,11 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   EXPECT_EQ(run({}, &out), kExitUsage);
   EXPECT_EQ(run({"--format=xml", clean}, &out), kExitUsage);
   EXPECT_EQ(run({clean, "/nonexistent/script.kiv"}, &out), kExitUsage);
+  EXPECT_EQ(run({"--disable=missing-section", bad}, &out), kExitClean);
+  EXPECT_EQ(run({"--disable=missing-section,nope", bad}, &out), kExitUsage);
+  const std::string listed = Written("cli_listed", "[DefaultInstall]\r\nCOPYFILES L\r\n[L]\r\nFILECIO ENGINE.DLL\r\n");
+  EXPECT_EQ(run({listed}, &out), kExitFaults);  // not next to the script
+  EXPECT_EQ(run({"--package=" KIVRUN_SOURCE_DIR "/examples/update", listed}, &out), kExitClean);
 }
 
 }  // namespace
