@@ -63,14 +63,16 @@ void CheckUtf16File(const ScriptView& view, Findings* findings) {
 
 void CheckUtf8Mark(const ScriptView& view, Findings* findings) {
   if (view.bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) return;
-  findings->push_back({1, "a UTF-8 byte-order mark starts the file: the loader skips it, and reads the rest as ANSI", {}});
+  findings->push_back(
+      {1, "a UTF-8 byte-order mark starts the file: the loader skips it, and reads the rest as ANSI", {}});
 }
 
 void CheckNulByte(const ScriptView& view, Findings* findings) {
   if (view.loadResult == kResultReadFailed) return;
   size_t nul = view.bytes.find('\0');
   if (nul == std::string::npos) return;
-  auto line = static_cast<uint32_t>(1 + std::count(view.bytes.begin(), view.bytes.begin() + static_cast<long>(nul), '\n'));
+  auto line =
+      static_cast<uint32_t>(1 + std::count(view.bytes.begin(), view.bytes.begin() + static_cast<long>(nul), '\n'));
   findings->push_back({line, "a NUL byte ends the script text here: the run ignores everything after it", {}});
 }
 
@@ -81,7 +83,8 @@ void CheckBareLineFeed(const ScriptView& view, Findings* findings) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\n') continue;
     if (i == 0 || text[i - 1] != '\r') {
-      findings->push_back({line, "a bare LF ends this line: a command line runs on into the next (save with CR LF line ends)", {}});
+      findings->push_back(
+          {line, "a bare LF ends this line: a command line runs on into the next (save with CR LF line ends)", {}});
     }
     ++line;
   }
@@ -100,21 +103,25 @@ void CheckLineTooLong(const ScriptView& view, Findings* findings) {
     while (p < text.size() && IsAsciiAlnum(text[p])) ++p;
     size_t argument = text.size() - p;
     if (argument <= kArgumentReadChars) continue;
-    findings->push_back({line, "the argument text is " + std::to_string(argument) + " bytes: the run keeps the first " +
-                                   std::to_string(kArgumentReadChars) + ": the rest is lost or read as another command line", {}});
+    findings->push_back({line,
+                         "the argument text is " + std::to_string(argument) + " bytes: the run keeps the first " +
+                             std::to_string(kArgumentReadChars) + ": the rest is lost or read as another command line",
+                         {}});
   }
 }
 
 void CheckCommandOutsideSection(const ScriptView& view, Findings* findings) {
   if (view.loadResult != kResultNoMemory || view.context == nullptr || view.context->currentSection != nullptr) return;
-  findings->push_back({view.context->lineCounter, "command outside of any section: a command before the first section header (" +
-                                                      RunFails(kResultNoMemory) + ")", {}});
+  findings->push_back(
+      {view.context->lineCounter,
+       "command outside of any section: a command before the first section header (" + RunFails(kResultNoMemory) + ")",
+       {}});
 }
 
 void CheckMissingStartSection(const ScriptView& view, Findings* findings) {
   if (!view.Parsed() || view.startIndex >= 0) return;
-  std::string message = "the start section '" + view.start + "' does not exist (" +
-                        RunFails(kResultStartSectionNotFound) + ")";
+  std::string message =
+      "the start section '" + view.start + "' does not exist (" + RunFails(kResultStartSectionNotFound) + ")";
   std::string near = NearestName(view.start, SectionNames(view));
   if (!near.empty()) message += "; did you mean [" + near + "]?";
   findings->push_back({1, message, {}});
@@ -129,8 +136,9 @@ void CheckUnknownCommand(const ScriptView& view, Findings* findings) {
     for (const ScriptLine* line : section.lines) {
       if (line->opcode != kOpNone) continue;
       std::string word = line->commandWord;
-      std::string message = (word.empty() ? std::string("a line with no command word") : "unknown command '" + word + "'") +
-                            " (" + RunFails(kResultUnrecognizedCommand) + ")";
+      std::string message =
+          (word.empty() ? std::string("a line with no command word") : "unknown command '" + word + "'") + " (" +
+          RunFails(kResultUnrecognizedCommand) + ")";
       std::string near = word.empty() ? "" : NearestName(Upper(word), keywords);
       if (!near.empty()) message += "; did you mean " + near + "?";
       findings->push_back({line->lineNumber, message, {}});
@@ -142,8 +150,9 @@ void CheckCopyFileAs(const ScriptView& view, Findings* findings) {
   for (const SectionView& section : view.sections) {
     for (const ScriptLine* line : section.lines) {
       if (line->opcode != kOpCopyFileAs) continue;
-      findings->push_back({line->lineNumber, "COPYFILEAS never runs (" + RunFails(kResultUnrecognizedCommand) +
-                                                 "); use COPYONEFILE", {}});
+      findings->push_back({line->lineNumber,
+                           "COPYFILEAS never runs (" + RunFails(kResultUnrecognizedCommand) + "); use COPYONEFILE",
+                           {}});
     }
   }
 }
@@ -186,9 +195,10 @@ void CheckDuplicateSection(const ScriptView& view, Findings* findings) {
   for (const SectionView& section : view.sections) {
     if (section.first) continue;
     const ScriptSection* first = FindSection(view.context->sections, section.section->name);
-    findings->push_back({section.section->lineNumber, "a second section [" + std::string(section.section->name) +
-                                                          "]: it is never reached, the first (line " +
-                                                          std::to_string(first->lineNumber) + ") is", {}});
+    findings->push_back({section.section->lineNumber,
+                         "a second section [" + std::string(section.section->name) +
+                             "]: it is never reached, the first (line " + std::to_string(first->lineNumber) + ") is",
+                         {}});
   }
 }
 
@@ -198,8 +208,9 @@ void CheckUnreachableSection(const ScriptView& view, Findings* findings) {
   for (size_t i = 0; i < view.sections.size(); ++i) {
     if (view.reached[i] || !view.sections[i].first) continue;
     const ScriptSection* section = view.sections[i].section;
-    findings->push_back({section->lineNumber, "section [" + std::string(section->name) + "] is not reached from [" +
-                                                  view.start + "]", {}});
+    findings->push_back({section->lineNumber,
+                         "section [" + std::string(section->name) + "] is not reached from [" + view.start + "]",
+                         {}});
   }
 }
 
@@ -268,7 +279,8 @@ std::string NearestName(const std::string& name, const std::vector<std::string>&
   size_t bestDistance = kNearDistance + 1;
   const std::string upper = Upper(name);
   for (const std::string& candidate : names) {
-    if (candidate == name || candidate.size() + kNearDistance < name.size() || name.size() + kNearDistance < candidate.size()) {
+    if (candidate == name || candidate.size() + kNearDistance < name.size() ||
+        name.size() + kNearDistance < candidate.size()) {
       continue;
     }
     size_t distance = EditDistance(upper, Upper(candidate));
@@ -333,7 +345,8 @@ bool CheckScript(const std::string& path, const CheckOptions& options, std::vect
     Findings findings;
     entry.run(view, &findings);
     for (const Finding& finding : findings) {
-      found.push_back({path, finding.line, finding.severity.value_or(entry.row.severity), entry.row.name, finding.message});
+      found.push_back(
+          {path, finding.line, finding.severity.value_or(entry.row.severity), entry.row.name, finding.message});
     }
   }
   ScriptClose(view.context);

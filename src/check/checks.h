@@ -9,8 +9,8 @@
 
 struct CheckOptions {
   std::string startSection = "DefaultInstall";
-  std::string packageDir;           // the folder the files come from; empty: the script's folder
-  std::set<std::string> disabled;   // names of checks that do not run
+  std::string packageDir;          // the folder the files come from; empty: the script's folder
+  std::set<std::string> disabled;  // names of checks that do not run
 };
 
 struct CheckRow {

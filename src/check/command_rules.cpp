@@ -21,9 +21,9 @@ const char kConditionCheck[] = "condition-clause";
 namespace {
 
 constexpr size_t kMessageChars = 512;
-constexpr size_t kSetValueChars = 1024;       // SET keeps a value of 1023 characters
-constexpr size_t kLongValueChars = 1000;      // GETPARAM's key and YESNO's question
-constexpr size_t kShortestDriveFolder = 4;    // CREATEDIR passes over "ab" but makes "C:\a"
+constexpr size_t kSetValueChars = 1024;     // SET keeps a value of 1023 characters
+constexpr size_t kLongValueChars = 1000;    // GETPARAM's key and YESNO's question
+constexpr size_t kShortestDriveFolder = 4;  // CREATEDIR passes over "ab" but makes "C:\a"
 
 std::string Message(int code) {
   char text[kMessageChars];
@@ -123,7 +123,8 @@ bool Assignment(Reader& r, size_t valueSize, bool reported, std::string* value) 
     if (value != nullptr) *value = buffer.data();
     return true;
   }
-  const std::string what = result == kResultNowhereToPutValue ? "no '=' after the variable name" : "the value is too long";
+  const std::string what =
+      result == kResultNowhereToPutValue ? "no '=' after the variable name" : "the value is too long";
   reported ? r.Fails(result, what) : r.StopsQuietly(result, what);
   return false;
 }
@@ -142,7 +143,8 @@ bool AssignmentOr(Reader& r, int code, std::string* value) {
 
 void RootOf(Reader& r, const std::string& key, int code) {
   if (RegistryRootIndex(Trim(key).c_str()) < 0) {
-    r.Fails(code, "the key '" + Trim(key) + "' does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)");
+    r.Fails(code,
+            "the key '" + Trim(key) + "' does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)");
   }
 }
 
@@ -154,9 +156,10 @@ void RegistryQueryForm(Reader& r, bool reported) {
   static const struct {
     int code;
     const char* what;
-  } kFaults[] = {{kResultNowhereToPutValue, "no '=' after the variable name"},
-                 {kResultNoRegistryRoot, "the key does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)"},
-                 {kResultNoSubkey, "no ',' between the key and the value name"}};
+  } kFaults[] = {
+      {kResultNowhereToPutValue, "no '=' after the variable name"},
+      {kResultNoRegistryRoot, "the key does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)"},
+      {kResultNoSubkey, "no ',' between the key and the value name"}};
   for (const auto& fault : kFaults) {
     if (fault.code == result) reported ? r.Fails(result, fault.what) : r.StopsQuietly(result, fault.what);
   }
@@ -196,7 +199,15 @@ void SetRegValue(Reader& r) {
   }
   if (result != kResultOk) return;
   r.Part(assignment.data, Use::kActing);
-  if (assignment.dataType == RegistryDataType::kDword) r.Number(assignment.data, "the /REG_DWORD: data");
+  if (assignment.dataType == RegistryDataType::kDword) return r.Number(assignment.data, "the /REG_DWORD: data");
+  // Only /REG_SZ: and /REG_DWORD: name a type; any other such prefix is part of the string.
+  const std::string data = assignment.data;
+  const size_t colon = Find(data, ':');
+  const std::string prefix = Before(data, colon);
+  if (colon != std::string::npos &&
+      (StartsWithIgnoringCase(prefix.c_str(), "/REG") || StartsWithIgnoringCase(prefix.c_str(), "REG_"))) {
+    r.Warns("'" + prefix + ":' is no type prefix (/REG_SZ: or /REG_DWORD:): the run writes the whole text as a string");
+  }
 }
 
 void GetIniFileValue(Reader& r) {
@@ -381,7 +392,8 @@ void RemoveDir(Reader& r) {
 
 void GotoIf(Reader& r) {
   size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.StopsQuietly(kResultBadSwitch, "no ',' between the condition and the section");
+  if (comma == std::string::npos)
+    return r.StopsQuietly(kResultBadSwitch, "no ',' between the condition and the section");
   r.Condition(Before(r.text(), comma));
 }
 
@@ -475,7 +487,8 @@ void IsProcessRunning(Reader& r) {
 
 void CopyOneFile(Reader& r) {
   r.Part(r.text(), Use::kActing);
-  if (Find(r.text(), ',') == std::string::npos) r.Fails(kResultBadSwitch, "no ',' between the source and the destination");
+  if (Find(r.text(), ',') == std::string::npos)
+    r.Fails(kResultBadSwitch, "no ',' between the source and the destination");
   r.SubstitutedFirst();
 }
 
@@ -587,9 +600,7 @@ const Rule* FindRule(int opcode) {
 
 std::string RunFails(int code) { return "the run fails with " + std::to_string(code) + ": " + Message(code); }
 
-std::string RunStopsQuietly(int code) {
-  return RunFails(code) + ", without an error line";
-}
+std::string RunStopsQuietly(int code) { return RunFails(code) + ", without an error line"; }
 
 LineReading ReadCommandLine(const ScriptLine& line) {
   Reader reader(line);

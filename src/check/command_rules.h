@@ -22,9 +22,9 @@ struct TextPart {
 };
 
 // The check names of what the rules find.
-extern const char kArgumentFormCheck[];    // a form the run stops at (error) or passes over (warning)
-extern const char kNumberCheck[];          // a number that reads as 0
-extern const char kConditionCheck[];       // a condition clause without a comparison
+extern const char kArgumentFormCheck[];  // a form the run stops at (error) or passes over (warning)
+extern const char kNumberCheck[];        // a number that reads as 0
+extern const char kConditionCheck[];     // a condition clause without a comparison
 
 struct Fault {
   const char* check;
@@ -33,13 +33,13 @@ struct Fault {
 };
 
 struct LineReading {
-  std::vector<Fault> faults;    // of the argument's form and its numbers
-  std::vector<TextPart> parts;  // the substituted parts
-  std::string sets;             // the variable the line may set; empty when none
-  std::string readsByName;      // a variable the line reads by its bare name (STRIPFILENAME)
+  std::vector<Fault> faults;           // of the argument's form and its numbers
+  std::vector<TextPart> parts;         // the substituted parts
+  std::string sets;                    // the variable the line may set; empty when none
+  std::string readsByName;             // a variable the line reads by its bare name (STRIPFILENAME)
   std::optional<std::string> waitsOn;  // WAITFORTIME's word when it is no number: a variable name
-  std::string path;             // the folder or key a destructive command acts on, as written
-  bool mayStoreEmpty = false;   // the variable it sets may be left empty (a missing key, file, name)
+  std::string path;                    // the folder or key a destructive command acts on, as written
+  bool mayStoreEmpty = false;          // the variable it sets may be left empty (a missing key, file, name)
 };
 
 LineReading ReadCommandLine(const ScriptLine& line);

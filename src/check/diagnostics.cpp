@@ -9,11 +9,21 @@ std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20 || c >= 0x7F) {
           // Script text is ANSI, not UTF-8: bytes outside ASCII are written as their code.
@@ -32,12 +42,18 @@ std::string JsonString(const std::string& text) {
 std::string AnnotationText(const std::string& text, bool property) {
   std::string out;
   for (char c : text) {
-    if (c == '%') out += "%25";
-    else if (c == '\r') out += "%0D";
-    else if (c == '\n') out += "%0A";
-    else if (property && c == ',') out += "%2C";
-    else if (property && c == ':') out += "%3A";
-    else out += c;
+    if (c == '%')
+      out += "%25";
+    else if (c == '\r')
+      out += "%0D";
+    else if (c == '\n')
+      out += "%0A";
+    else if (property && c == ',')
+      out += "%2C";
+    else if (property && c == ':')
+      out += "%3A";
+    else
+      out += c;
   }
   return out;
 }
@@ -50,23 +66,26 @@ std::string Counted(size_t count, const char* noun) {
 
 const char* SeverityName(Severity severity) {
   switch (severity) {
-    case Severity::kError: return "error";
-    case Severity::kWarning: return "warning";
-    case Severity::kNote: return "note";
+    case Severity::kError:
+      return "error";
+    case Severity::kWarning:
+      return "warning";
+    case Severity::kNote:
+      return "note";
   }
   return "note";
 }
 
 std::string FormatText(const Diagnostic& d) {
-  return d.file + ":" + std::to_string(d.line) + ": " + SeverityName(d.severity) + ": " + d.message + " [" +
-         d.check + "]";
+  return d.file + ":" + std::to_string(d.line) + ": " + SeverityName(d.severity) + ": " + d.message + " [" + d.check +
+         "]";
 }
 
 std::string FormatGithub(const Diagnostic& d) {
   // Workflow annotations have no "note": theirs is "notice".
   const char* level = d.severity == Severity::kNote ? "notice" : SeverityName(d.severity);
-  return std::string("::") + level + " file=" + AnnotationText(d.file, true) +
-         ",line=" + std::to_string(d.line) + "::" + AnnotationText(d.message + " [" + d.check + "]", false);
+  return std::string("::") + level + " file=" + AnnotationText(d.file, true) + ",line=" + std::to_string(d.line) +
+         "::" + AnnotationText(d.message + " [" + d.check + "]", false);
 }
 
 std::string FormatJson(const std::vector<Diagnostic>& diagnostics) {
@@ -74,8 +93,8 @@ std::string FormatJson(const std::vector<Diagnostic>& diagnostics) {
   for (size_t i = 0; i < diagnostics.size(); ++i) {
     const Diagnostic& d = diagnostics[i];
     out += i == 0 ? "\n" : ",\n";
-    out += "  {\"file\": " + JsonString(d.file) + ", \"line\": " + std::to_string(d.line) +
-           ", \"severity\": \"" + SeverityName(d.severity) + "\", \"check\": " + JsonString(d.check) +
+    out += "  {\"file\": " + JsonString(d.file) + ", \"line\": " + std::to_string(d.line) + ", \"severity\": \"" +
+           SeverityName(d.severity) + "\", \"check\": " + JsonString(d.check) +
            ", \"message\": " + JsonString(d.message) + "}";
   }
   return out + "\n]\n";

@@ -53,10 +53,14 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
         begin = end + 1;
       }
     } else if (StartsWith(argument, "--format=", &value)) {
-      if (value == "text") options->format = Format::kText;
-      else if (value == "json") options->format = Format::kJson;
-      else if (value == "github") options->format = Format::kGithub;
-      else return *fault = "unknown format '" + value + "'", false;
+      if (value == "text")
+        options->format = Format::kText;
+      else if (value == "json")
+        options->format = Format::kJson;
+      else if (value == "github")
+        options->format = Format::kGithub;
+      else
+        return *fault = "unknown format '" + value + "'", false;
     } else if (argument == "--werror") {
       options->werror = true;
     } else if (argument.size() > 1 && argument[0] == '-') {

@@ -139,9 +139,10 @@ std::string ProtectedFolderReason(std::string path) {
     components.push_back(Upper(trimmed));
   }
   if (components.empty()) return kind == "drive" ? "a drive root" : "a network share's root";
-  static const char* const kSystemFolders[] = {"WINDOWS", "WINNT", "WINDOWS\\SYSTEM32", "WINDOWS\\SYSTEM",
-                                               "WINDOWS\\SYSWOW64", "WINNT\\SYSTEM32", "WINNT\\SYSTEM",
-                                               "PROGRAM FILES", "PROGRAM FILES (X86)", "PROGRA~1", "PROGRA~2"};
+  static const char* const kSystemFolders[] = {
+      "WINDOWS",         "WINNT",         "WINDOWS\\SYSTEM32", "WINDOWS\\SYSTEM",     "WINDOWS\\SYSWOW64",
+      "WINNT\\SYSTEM32", "WINNT\\SYSTEM", "PROGRAM FILES",     "PROGRAM FILES (X86)", "PROGRA~1",
+      "PROGRA~2"};
   std::string joined;
   for (const std::string& part : components) joined += (joined.empty() ? "" : "\\") + part;
   for (const char* folder : kSystemFolders) {
@@ -176,8 +177,9 @@ void CheckListEntryOutsideList(const ScriptView& view, Findings* findings) {
     if (lists[s] || !view.sections[s].first) continue;  // a second section of a name never runs
     for (const ScriptLine* line : view.sections[s].lines) {
       if (!IsListEntry(line)) continue;
-      findings->push_back({line->lineNumber, std::string(line->commandWord) + " in [" + view.sections[s].section->name +
-                                                 "], which no COPYFILES or DELFILES names: the run passes over it",
+      findings->push_back({line->lineNumber,
+                           std::string(line->commandWord) + " in [" + view.sections[s].section->name +
+                               "], which no COPYFILES or DELFILES names: the run passes over it",
                            {}});
     }
   }
@@ -193,8 +195,9 @@ void CheckMissingPackageFile(const ScriptView& view, Findings* findings) {
       if (!IsListEntry(line)) continue;
       SplitEntry(line, &source, &destination);
       if (source.empty() || source.size() > kLongestListName || package.Holds(source)) continue;
-      findings->push_back({line->lineNumber, "'" + source + "' is not in the package folder " + view.packageDir + " (" +
-                                                 RunFails(kResultFileNotFound) + ")",
+      findings->push_back({line->lineNumber,
+                           "'" + source + "' is not in the package folder " + view.packageDir + " (" +
+                               RunFails(kResultFileNotFound) + ")",
                            {}});
     }
   }
@@ -207,14 +210,16 @@ void CheckListNameTooLong(const ScriptView& view, Findings* findings) {
       if (!IsListEntry(line)) continue;
       SplitEntry(line, &source, &destination);
       if (source.size() > kLongestListName) {
-        findings->push_back({line->lineNumber, "the source name is " + std::to_string(source.size()) +
-                                                   " characters: no folder leaves room for it in a path of " +
-                                                   std::to_string(kPathChars - 1) + " (" + RunFails(kResultFileNotFound) + ")",
+        findings->push_back({line->lineNumber,
+                             "the source name is " + std::to_string(source.size()) +
+                                 " characters: no folder leaves room for it in a path of " +
+                                 std::to_string(kPathChars - 1) + " (" + RunFails(kResultFileNotFound) + ")",
                              {}});
       } else if (destination.size() > kLongestListName) {
-        findings->push_back({line->lineNumber, "the destination name is " + std::to_string(destination.size()) +
-                                                   " characters: no folder leaves room for it in a path of " +
-                                                   std::to_string(kPathChars - 1),
+        findings->push_back({line->lineNumber,
+                             "the destination name is " + std::to_string(destination.size()) +
+                                 " characters: no folder leaves room for it in a path of " +
+                                 std::to_string(kPathChars - 1),
                              {}});
       }
     }
@@ -234,8 +239,9 @@ void CheckProtectedTarget(const ScriptView& view, Findings* findings) {
         reason = "a root key alone";
       }
       if (reason.empty()) continue;
-      findings->push_back({line->lineNumber, std::string(line->commandWord) + " on " + reason + " ('" + path +
-                                                 "'): the run refuses it (" + RunFails(kResultBadSwitch) + ")",
+      findings->push_back({line->lineNumber,
+                           std::string(line->commandWord) + " on " + reason + " ('" + path +
+                               "'): the run refuses it (" + RunFails(kResultBadSwitch) + ")",
                            {}});
     }
   }
@@ -246,7 +252,8 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
   for (const SectionView& section : view.sections) {
     for (size_t i = 0; i < section.lines.size(); ++i) {
       const LineReading& reading = section.readings[i];
-      if (reading.mayStoreEmpty && !reading.sets.empty()) mayBeEmpty.emplace(reading.sets, section.lines[i]->lineNumber);
+      if (reading.mayStoreEmpty && !reading.sets.empty())
+        mayBeEmpty.emplace(reading.sets, section.lines[i]->lineNumber);
     }
   }
   for (const SectionView& section : view.sections) {
@@ -275,10 +282,10 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
         auto empty = mayBeEmpty.find(path.substr(open + 2, close - open - 2));
         open = path.find("%%", close + 2);
         if (empty == mayBeEmpty.end() || tested.count(empty->first) != 0) continue;
-        findings->push_back({line->lineNumber, "'" + empty->first + "' may be empty (line " + std::to_string(empty->second) +
-                                                   "): then " + line->commandWord + " acts on '" + rest +
-                                                   "', which the run refuses (" + RunFails(kResultBadSwitch) +
-                                                   "); test the variable first",
+        findings->push_back({line->lineNumber,
+                             "'" + empty->first + "' may be empty (line " + std::to_string(empty->second) + "): then " +
+                                 line->commandWord + " acts on '" + rest + "', which the run refuses (" +
+                                 RunFails(kResultBadSwitch) + "); test the variable first",
                              {}});
         break;
       }

@@ -211,14 +211,17 @@ void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
         if (reference.use == Use::kActing) message += " (" + RunFails(kResultSymbolNotFound) + ")";
         std::string near = NearestName(reference.name, flow.names());
         if (name < 0 && !near.empty()) message += "; did you mean '" + near + "'?";
-        findings->push_back({lineNumber, message, reference.use == Use::kActing ? Severity::kError : Severity::kWarning});
+        findings->push_back(
+            {lineNumber, message, reference.use == Use::kActing ? Severity::kError : Severity::kWarning});
       }
       if (!section.readings[i].waitsOn) return;
       const std::string& word = *section.readings[i].waitsOn;
       int name = flow.IndexOf(word);
       if (!(name >= 0 && (!flow.followed() || set.Has(name)))) {
-        findings->push_back({lineNumber, "'" + word + "' is neither a number nor a variable set before this line: the run does not wait",
-                             Severity::kWarning});
+        findings->push_back(
+            {lineNumber,
+             "'" + word + "' is neither a number nor a variable set before this line: the run does not wait",
+             Severity::kWarning});
       }
     });
   }

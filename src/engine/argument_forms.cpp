@@ -8,16 +8,8 @@
 const char* const kRegistryRootPrefixes[kRegistryRootCount] = {"HKLM\\", "HKCR\\", "HKCU\\", "HKUS\\", "HKCC\\"};
 
 const char* const kSpecialFolderNames[kSpecialFolderCount] = {
-    "TEMP",
-    "WINDOWS",
-    "PROGRAM_FILES",
-    "DESKTOP",
-    "DOCUMENTS",
-    "STARTMENU",
-    "COMMON_STARTMENU",
-    "STARTUP",
-    "COMMON_STARTUP",
-    "CURRENT_KIVSCRIPT",
+    "TEMP",      "WINDOWS",          "PROGRAM_FILES", "DESKTOP",        "DOCUMENTS",
+    "STARTMENU", "COMMON_STARTMENU", "STARTUP",       "COMMON_STARTUP", "CURRENT_KIVSCRIPT",
 };
 
 namespace {
