@@ -43,12 +43,6 @@ std::vector<std::string> SectionNames(const ScriptView& view) {
   return names;
 }
 
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // --- the file ---------------------------------------------------------------------------
 
 void CheckEmptyFile(const ScriptView& view, Findings* findings) {
@@ -296,7 +290,7 @@ bool SectionTarget(const ScriptLine* line, std::string* target) {
   std::string argument = line->argumentText;
   switch (line->opcode) {
     case kOpCall:
-      *target = Trimmed(argument.substr(argument.find('=') == std::string::npos ? 0 : argument.find('=') + 1));
+      *target = TrimmedText(argument.substr(argument.find('=') == std::string::npos ? 0 : argument.find('=') + 1));
       return true;
     case kOpCallIf:
     case kOpGotoIf: {
@@ -305,7 +299,7 @@ bool SectionTarget(const ScriptLine* line, std::string* target) {
       std::string rest = argument.substr(comma + 1);
       size_t equals = rest.find('=');
       if (line->opcode == kOpCallIf && equals != std::string::npos) rest = rest.substr(equals + 1);
-      *target = Trimmed(rest);
+      *target = TrimmedText(rest);
       return true;
     }
     case kOpCopyFiles:

@@ -33,13 +33,6 @@ std::string Message(int code) {
 
 bool HoldsVariable(const std::string& text) { return text.find("%%") != std::string::npos; }
 
-std::string Trim(const std::string& text) {
-  char copy[kArgumentCopyChars];
-  CopyText(copy, sizeof(copy), text.c_str());
-  TrimText(copy);
-  return copy;
-}
-
 // Reads one line: the argument as the loader kept it, and what the row finds in it.
 class Reader {
  public:
@@ -60,13 +53,13 @@ class Reader {
   void Part(const std::string& text, Use use) {
     if (!text.empty()) reading_.parts.push_back({text, use});
   }
-  void Sets(const std::string& name) { reading_.sets = Trim(name); }
-  void ActsOn(const std::string& path) { reading_.path = Trim(path); }
+  void Sets(const std::string& name) { reading_.sets = TrimmedText(name); }
+  void ActsOn(const std::string& path) { reading_.path = TrimmedText(path); }
   void MayStoreEmpty() { reading_.mayStoreEmpty = true; }
 
   // A number the handler reads with atol: text without a leading number reads as 0.
   void Number(const std::string& field, const char* what) {
-    std::string number = Trim(field);
+    std::string number = TrimmedText(field);
     if (HoldsVariable(number)) return;
     size_t p = (!number.empty() && (number[0] == '-' || number[0] == '+')) ? 1 : 0;
     if (p < number.size() && number[p] >= '0' && number[p] <= '9') return;
@@ -137,14 +130,14 @@ bool AssignmentOr(Reader& r, int code, std::string* value) {
     return false;
   }
   r.Sets(Before(r.text(), equals));
-  *value = Trim(After(r.text(), equals));
+  *value = TrimmedText(After(r.text(), equals));
   return true;
 }
 
 void RootOf(Reader& r, const std::string& key, int code) {
-  if (RegistryRootIndex(Trim(key).c_str()) < 0) {
-    r.Fails(code,
-            "the key '" + Trim(key) + "' does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)");
+  if (RegistryRootIndex(TrimmedText(key).c_str()) < 0) {
+    r.Fails(code, "the key '" + TrimmedText(key) +
+                      "' does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)");
   }
 }
 
@@ -269,7 +262,7 @@ void ShownWhole(Reader& r) { r.Part(r.text(), Use::kShown); }
 
 void ActingNotEmpty(Reader& r) {
   r.Part(r.text(), Use::kActing);
-  if (Trim(r.text()).empty()) r.Fails(kResultBadSwitch, "nothing is named");
+  if (TrimmedText(r.text()).empty()) r.Fails(kResultBadSwitch, "nothing is named");
 }
 
 void ReturnIf(Reader& r) {
@@ -283,12 +276,7 @@ void Set(Reader& r) {
   std::string value;
   if (!Assignment(r, kSetValueChars, true, &value)) return;
   r.Part(value, Use::kActing);
-  std::string rest = value;  // a value made of references alone may be empty
-  for (size_t open = rest.find("%%"); open != std::string::npos; open = rest.find("%%")) {
-    size_t close = rest.find("%%", open + 2);
-    rest.erase(open, close == std::string::npos ? std::string::npos : close + 2 - open);
-  }
-  if (Trim(rest).empty()) r.MayStoreEmpty();
+  if (TrimmedText(WithoutReferences(value)).empty()) r.MayStoreEmpty();  // references alone may be empty
 }
 
 void GetFileVersion(Reader& r) {
@@ -306,7 +294,7 @@ void CreateRegKey(Reader& r) {
   size_t comma = Find(r.text(), ',');
   RootOf(r, Before(r.text(), comma), kResultNoRegistryRoot);
   if (!r.reading().faults.empty()) return;
-  if (Trim(After(r.text(), comma)).empty()) {
+  if (TrimmedText(After(r.text(), comma)).empty()) {
     r.Fails(kResultBadSwitch, "no new key is named (ROOT\\parent,newkey)");
   }
 }
@@ -345,7 +333,7 @@ void FileExists(Reader& r) {
 
 void StripFileName(Reader& r) {
   VariableName(r);
-  r.reading().readsByName = Trim(r.text());
+  r.reading().readsByName = TrimmedText(r.text());
 }
 
 void GetSpecialDir(Reader& r) {
@@ -364,7 +352,7 @@ void GetSpecialDir(Reader& r) {
 }
 
 void WaitForTime(Reader& r) {
-  std::string word = Trim(r.text());
+  std::string word = TrimmedText(r.text());
   size_t p = (!word.empty() && (word[0] == '-' || word[0] == '+')) ? 1 : 0;
   if (p < word.size() && word[p] >= '0' && word[p] <= '9') return;
   r.reading().waitsOn = word;  // a variable's name, or a word that reads as 0
@@ -378,7 +366,7 @@ void WaitTillUnlocked(Reader& r) {
 
 void CreateDir(Reader& r) {
   r.Part(r.text(), Use::kActing);
-  std::string path = Trim(r.text());
+  std::string path = TrimmedText(r.text());
   bool drive = path.size() >= 2 && path[1] == ':';
   if (!HoldsVariable(path) && path.size() < kShortestDriveFolder && !drive) {
     r.StopsQuietly(kResultBadSwitch, "the path '" + path + "' is too short to be a folder to create");
@@ -426,7 +414,7 @@ void Progress(Reader& r) {
 void InstallCab(Reader& r) {
   std::string value;
   if (!AssignmentOr(r, kResultBadSwitch, &value)) return;
-  if (value.empty() || Trim(Before(value, Find(value, ','))).empty()) {
+  if (value.empty() || TrimmedText(Before(value, Find(value, ','))).empty()) {
     return r.Fails(kResultBadSwitch, "no package is named (INSTALLCAB VAR=package[,options])");
   }
   r.Part(value, Use::kActing);
@@ -435,8 +423,9 @@ void InstallCab(Reader& r) {
 
 void WaitForWindowClose(Reader& r) {
   size_t comma = Find(r.text(), ',');
-  if (Trim(Before(r.text(), comma)).empty()) return r.Fails(kResultBadSwitch, "no window is named");
-  if (comma != std::string::npos && !Trim(After(r.text(), comma)).empty()) r.Number(After(r.text(), comma), "the time");
+  if (TrimmedText(Before(r.text(), comma)).empty()) return r.Fails(kResultBadSwitch, "no window is named");
+  if (comma != std::string::npos && !TrimmedText(After(r.text(), comma)).empty())
+    r.Number(After(r.text(), comma), "the time");
 }
 
 void YesNo(Reader& r) {
@@ -474,7 +463,7 @@ void GetParam(Reader& r) {
 }
 
 void IsAdmin(Reader& r) {
-  if (Trim(r.text()).empty()) return r.Fails(kResultBadSwitch, "no variable is named");
+  if (TrimmedText(r.text()).empty()) return r.Fails(kResultBadSwitch, "no variable is named");
   VariableName(r);
 }
 
@@ -597,6 +586,41 @@ const Rule* FindRule(int opcode) {
 }
 
 }  // namespace
+
+std::string TrimmedText(const std::string& text) {
+  char copy[kArgumentCopyChars];
+  CopyText(copy, sizeof(copy), text.c_str());
+  TrimText(copy);
+  return copy;
+}
+
+std::vector<std::string> ReferenceNames(const std::string& text, size_t* unclosedAt) {
+  std::vector<std::string> names;
+  if (unclosedAt != nullptr) *unclosedAt = std::string::npos;
+  for (size_t open = text.find("%%"); open != std::string::npos;) {
+    size_t close = text.find("%%", open + 2);
+    if (close == std::string::npos) {
+      if (unclosedAt != nullptr) *unclosedAt = open;
+      break;
+    }
+    names.push_back(text.substr(open + 2, close - open - 2));
+    open = text.find("%%", close + 2);
+  }
+  return names;
+}
+
+std::string WithoutReferences(const std::string& text) {
+  std::string rest;
+  size_t from = 0;
+  for (size_t open = text.find("%%"); open != std::string::npos;) {
+    rest += text.substr(from, open - from);
+    size_t close = text.find("%%", open + 2);
+    if (close == std::string::npos) return rest;
+    from = close + 2;
+    open = text.find("%%", from);
+  }
+  return rest + text.substr(from);
+}
 
 std::string RunFails(int code) { return "the run fails with " + std::to_string(code) + ": " + Message(code); }
 

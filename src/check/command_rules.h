@@ -47,6 +47,16 @@ LineReading ReadCommandLine(const ScriptLine& line);
 // True when every keyword's opcode has a row (the checker's own consistency test).
 bool EveryKeywordHasARule();
 
+// The text trimmed as handlers trim it (blanks and tabs; trailing CR and LF too).
+std::string TrimmedText(const std::string& text);
+
+// The %%NAME%% references of a text, read as substitution reads them. `unclosedAt` (when
+// given) receives where a "%%" without its closing one starts (substitution drops the text
+// from there), or std::string::npos.
+std::vector<std::string> ReferenceNames(const std::string& text, size_t* unclosedAt = nullptr);
+// The text with its references (and an unclosed rest) taken out.
+std::string WithoutReferences(const std::string& text);
+
 // "the run fails with 23: <message>" and its unreported form.
 std::string RunFails(int code);
 std::string RunStopsQuietly(int code);

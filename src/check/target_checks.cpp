@@ -19,18 +19,12 @@ constexpr size_t kLongestListName = kPathChars - 1 - kShortestFolderChars;
 
 bool IsListEntry(const ScriptLine* line) { return line->opcode == kOpFileCio || line->opcode == kOpFileCow; }
 
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // An entry's source and destination names, as the list commands split them.
 void SplitEntry(const ScriptLine* line, std::string* source, std::string* destination) {
-  std::string entry = Trim(line->argumentText);
-  size_t comma = entry.find(',');
-  *source = Trim(entry.substr(0, comma));
-  *destination = comma == std::string::npos ? *source : Trim(entry.substr(comma + 1));
+  char sourceName[kPathChars], destinationName[kPathChars];
+  SplitListEntry(line->argumentText, sourceName, destinationName);
+  *source = sourceName;
+  *destination = destinationName;
 }
 
 // The sections named as lists: by COPYFILES (copy lists) or by either command.
@@ -129,7 +123,7 @@ std::string ProtectedFolderReason(std::string path) {
       component += path[i];
       continue;
     }
-    std::string trimmed = Trim(component);
+    std::string trimmed = TrimmedText(component);
     component.clear();
     if (trimmed.empty() || trimmed == ".") continue;
     if (trimmed == "..") {
@@ -158,14 +152,6 @@ bool IsFolderCommand(int opcode) {
 bool IsKeyDelete(int opcode) {
   return opcode == kOpDeleteRegKey || opcode == kOpDeleteEmptyRegKey || opcode == kOpDeleteRegKeyRecursive ||
          opcode == kOpDeleteRegValue;
-}
-
-std::string WithoutReferences(std::string text) {
-  for (size_t open = text.find("%%"); open != std::string::npos; open = text.find("%%", open)) {
-    size_t close = text.find("%%", open + 2);
-    text.erase(open, close == std::string::npos ? std::string::npos : close + 2 - open);
-  }
-  return text;
 }
 
 }  // namespace
@@ -262,12 +248,7 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
       const ScriptLine* line = section.lines[i];
       for (const TextPart& part : section.readings[i].parts) {
         if (part.use != Use::kCondition) continue;
-        for (size_t open = part.text.find("%%"); open != std::string::npos;) {
-          size_t close = part.text.find("%%", open + 2);
-          if (close == std::string::npos) break;
-          tested.insert(part.text.substr(open + 2, close - open - 2));
-          open = part.text.find("%%", close + 2);
-        }
+        for (const std::string& name : ReferenceNames(part.text)) tested.insert(name);
       }
       const std::string& path = section.readings[i].path;
       if (!HoldsVariable(path) || !(IsFolderCommand(line->opcode) || IsKeyDelete(line->opcode))) continue;
@@ -276,14 +257,11 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
                          ? !ProtectedFolderReason(rest).empty()
                          : RegistryRootIndex(rest.c_str()) >= 0 && IsRootOnlyKeyPath(rest.c_str() + kRootPrefixChars);
       if (!refused) continue;
-      for (size_t open = path.find("%%"); open != std::string::npos;) {
-        size_t close = path.find("%%", open + 2);
-        if (close == std::string::npos) break;
-        auto empty = mayBeEmpty.find(path.substr(open + 2, close - open - 2));
-        open = path.find("%%", close + 2);
-        if (empty == mayBeEmpty.end() || tested.count(empty->first) != 0) continue;
+      for (const std::string& name : ReferenceNames(path)) {
+        auto empty = mayBeEmpty.find(name);
+        if (empty == mayBeEmpty.end() || tested.count(name) != 0) continue;
         findings->push_back({line->lineNumber,
-                             "'" + empty->first + "' may be empty (line " + std::to_string(empty->second) + "): then " +
+                             "'" + name + "' may be empty (line " + std::to_string(empty->second) + "): then " +
                                  line->commandWord + " acts on '" + rest + "', which the run refuses (" +
                                  RunFails(kResultBadSwitch) + "); test the variable first",
                              {}});

@@ -37,21 +37,11 @@ struct Reference {
   Use use;
 };
 
-// The %%NAME%% references of a substituted part, read as substitution reads them; an
-// unclosed one is no reference (it is dropped).
-void ReferencesOf(const TextPart& part, std::vector<Reference>* references) {
-  size_t open = part.text.find("%%");
-  while (open != std::string::npos) {
-    size_t close = part.text.find("%%", open + 2);
-    if (close == std::string::npos) return;
-    references->push_back({part.text.substr(open + 2, close - open - 2), part.use});
-    open = part.text.find("%%", close + 2);
-  }
-}
-
 std::vector<Reference> ReferencesOf(const LineReading& reading) {
   std::vector<Reference> references;
-  for (const TextPart& part : reading.parts) ReferencesOf(part, &references);
+  for (const TextPart& part : reading.parts) {
+    for (const std::string& name : ReferenceNames(part.text)) references.push_back({name, part.use});
+  }
   if (!reading.readsByName.empty()) references.push_back({reading.readsByName, Use::kActing});
   return references;
 }
@@ -248,18 +238,13 @@ void CheckUnclosedVariables(const ScriptView& view, Findings* findings) {
   for (const SectionView& section : view.sections) {
     for (size_t i = 0; i < section.lines.size(); ++i) {
       for (const TextPart& part : section.readings[i].parts) {
-        size_t open = part.text.find("%%");
-        while (open != std::string::npos) {
-          size_t close = part.text.find("%%", open + 2);
-          if (close == std::string::npos) {
-            findings->push_back({section.lines[i]->lineNumber,
-                                 "an unclosed %% (no %% after '" + part.text.substr(open) +
-                                     "'): the run drops the text from it to the end",
-                                 {}});
-            break;
-          }
-          open = part.text.find("%%", close + 2);
-        }
+        size_t unclosed = std::string::npos;
+        ReferenceNames(part.text, &unclosed);
+        if (unclosed == std::string::npos) continue;
+        findings->push_back({section.lines[i]->lineNumber,
+                             "an unclosed %% (no %% after '" + part.text.substr(unclosed) +
+                                 "'): the run drops the text from it to the end",
+                             {}});
       }
     }
   }

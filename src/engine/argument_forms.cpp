@@ -110,6 +110,18 @@ int ParseRegistryAssignmentText(const char* text, RegistryAssignmentText* assign
   return kResultOk;
 }
 
+void SplitListEntry(const char* text, char* source, char* destination) {
+  char entry[kArgumentCopyChars];
+  CopyText(entry, sizeof(entry), text);
+  TrimText(entry);
+  char* comma = std::strchr(entry, ',');
+  if (comma != nullptr) *comma = '\0';
+  CopyText(source, kPathChars, entry);
+  TrimText(source);
+  CopyText(destination, kPathChars, comma != nullptr ? comma + 1 : source);
+  TrimText(destination);
+}
+
 int ParseIniReadArgs(const char* text, IniReadArgs* args) {
   args->file[0] = args->section[0] = args->key[0] = '\0';
   const char* rest = TakeUntil(text, '=', args->variable);

@@ -1,7 +1,7 @@
 // The argument forms that several commands share beyond NAME=VALUE: registry keys written
 // ROOT\subkey with one of five upper-case root prefixes, the registry query and assignment,
-// the special folder names and the INI read and write forms. Kivrun's handlers and the checker parse them here, so a
-// rule changed here reaches both.
+// the special folder names, the file list entry and the INI read and write forms. Kivrun's handlers and the checker
+// parse them here, so a rule changed here reaches both.
 #pragma once
 #include <cstddef>
 
@@ -44,6 +44,10 @@ constexpr int kSpecialFolderCount = 10;
 extern const char* const kSpecialFolderNames[kSpecialFolderCount];
 // The index of `name`, or -1 (the run gives 51).
 int SpecialFolderIndex(const char* name);
+
+// A FILECIO or FILECOW entry, source[,destination]: both trimmed, into kPathChars each;
+// without a comma the destination is the source name.
+void SplitListEntry(const char* text, char* source, char* destination);
 
 struct IniReadArgs {  // VAR=file,section,key
   char variable[kPathChars];

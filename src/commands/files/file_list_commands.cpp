@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/argument_forms.h"
 #include "engine/keywords.h"
 #include "engine/loader.h"
 #include "engine/report.h"
@@ -21,19 +22,6 @@ constexpr int kCopyAttempts = 5;
 constexpr DWORD kCopyRetryMilliseconds = 1000;
 
 bool IsListEntry(const ScriptLine* line) { return line->opcode == kOpFileCio || line->opcode == kOpFileCow; }
-
-// source[,destination], both trimmed; without a comma the destination is the source name.
-void SplitEntry(const ScriptLine* line, char* source, char* destination) {
-  char entry[kArgumentCopyChars];
-  CopyText(entry, sizeof(entry), line->argumentText);
-  TrimText(entry);
-  char* comma = std::strchr(entry, ',');
-  if (comma != nullptr) *comma = '\0';
-  CopyText(source, kPathChars, entry);
-  TrimText(source);
-  CopyText(destination, kPathChars, comma != nullptr ? comma + 1 : source);
-  TrimText(destination);
-}
 
 // The running section becomes the list while its lines run, and is given back after.
 class CurrentSectionSwap {
@@ -61,7 +49,7 @@ bool LastWriteTime(const char* path, FILETIME* time) {
 // Copies one list entry; reports and stops the list for FILECIO, only logs for FILECOW.
 int CopyEntry(ScriptContext* context, ScriptLine* line) {
   char sourceName[kPathChars], destinationName[kPathChars];
-  SplitEntry(line, sourceName, destinationName);
+  SplitListEntry(line->argumentText, sourceName, destinationName);
   char source[kPathChars];
   int result = ResolveSourceFile(context, sourceName, source);
   if (result != kResultOk) return FailLine(context, line, result);
@@ -176,7 +164,7 @@ int DelFilesCommand(ScriptContext* context, ScriptLine* line) {
         continue;
       }
       char sourceName[kPathChars], destinationName[kPathChars], path[kPathChars];
-      SplitEntry(entry, sourceName, destinationName);
+      SplitListEntry(entry->argumentText, sourceName, destinationName);
       CopyText(path, sizeof(path), context->workDir);
       JoinPath(path, sizeof(path), destinationName);
       SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
