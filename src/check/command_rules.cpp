@@ -106,6 +106,22 @@ size_t Find(const std::string& text, char c) { return text.find(c); }
 std::string Before(const std::string& text, size_t at) { return at == std::string::npos ? text : text.substr(0, at); }
 std::string After(const std::string& text, size_t at) { return at == std::string::npos ? "" : text.substr(at + 1); }
 
+// What a parse routine's result code means for the line at hand.
+struct FaultText {
+  int code;
+  const char* what;
+};
+
+// Records `result` with its text from `table`; 0, or a code without a row, records nothing.
+template <size_t N>
+void FailWith(Reader& r, int result, const FaultText (&table)[N], bool reported = true) {
+  for (const FaultText& fault : table) {
+    if (fault.code == result) reported ? r.Fails(result, fault.what) : r.StopsQuietly(result, fault.what);
+  }
+}
+
+const char kNoRootText[] = "the key does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)";
+
 // VAR=value through SplitAssignment: 23 without "=", 25 when the value does not fit.
 bool Assignment(Reader& r, size_t valueSize, bool reported, std::string* value) {
   char name[kPathChars];
@@ -144,18 +160,12 @@ void RootOf(Reader& r, const std::string& key, int code) {
 void RegistryQueryForm(Reader& r, bool reported) {
   RegistryQueryText query;
   int result = ParseRegistryQueryText(r.text().c_str(), &query);
-  if (result == kResultOk || result != kResultNowhereToPutValue) r.Sets(query.variable);
+  if (result != kResultNowhereToPutValue) r.Sets(query.variable);
   if (result == kResultOk) return;
-  static const struct {
-    int code;
-    const char* what;
-  } kFaults[] = {
-      {kResultNowhereToPutValue, "no '=' after the variable name"},
-      {kResultNoRegistryRoot, "the key does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)"},
-      {kResultNoSubkey, "no ',' between the key and the value name"}};
-  for (const auto& fault : kFaults) {
-    if (fault.code == result) reported ? r.Fails(result, fault.what) : r.StopsQuietly(result, fault.what);
-  }
+  static const FaultText kFaults[] = {{kResultNowhereToPutValue, "no '=' after the variable name"},
+                                      {kResultNoRegistryRoot, kNoRootText},
+                                      {kResultNoSubkey, "no ',' between the key and the value name"}};
+  FailWith(r, result, kFaults, reported);
 }
 
 void VariableName(Reader& r) { r.Sets(r.text()); }
@@ -183,13 +193,10 @@ void FindRegValue(Reader& r) { RegistryQueryForm(r, false); }
 void SetRegValue(Reader& r) {
   RegistryAssignmentText assignment;
   int result = ParseRegistryAssignmentText(r.text().c_str(), &assignment);
-  if (result == kResultNoRegistryRoot) {
-    r.Fails(result, "the key does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)");
-  } else if (result == kResultNoSubkey) {
-    r.Fails(result, "no ',' between the key and the value name");
-  } else if (result == kResultNoValueName) {
-    r.Fails(result, "no '=' between the value name and the data");
-  }
+  static const FaultText kFaults[] = {{kResultNoRegistryRoot, kNoRootText},
+                                      {kResultNoSubkey, "no ',' between the key and the value name"},
+                                      {kResultNoValueName, "no '=' between the value name and the data"}};
+  FailWith(r, result, kFaults);
   if (result != kResultOk) return;
   r.Part(assignment.data, Use::kActing);
   if (assignment.dataType == RegistryDataType::kDword) return r.Number(assignment.data, "the /REG_DWORD: data");
@@ -209,32 +216,22 @@ void GetIniFileValue(Reader& r) {
   IniReadArgs args;
   int result = ParseIniReadArgs(r.text().c_str(), &args);
   if (result != kResultNowhereToPutValue) r.Sets(args.variable);
-  static const struct {
-    int code;
-    const char* what;
-  } kFaults[] = {{kResultNowhereToPutValue, "no '=' after the variable name"},
-                 {kResultNoIniFile, "no ',' after the file name (VAR=file,section,key)"},
-                 {kResultNoIniSection, "no ',' after the section name (VAR=file,section,key)"},
-                 {kResultNoValueToSet, "the key is too long"}};
-  for (const auto& fault : kFaults) {
-    if (fault.code == result) r.Fails(result, fault.what);
-  }
+  static const FaultText kFaults[] = {{kResultNowhereToPutValue, "no '=' after the variable name"},
+                                      {kResultNoIniFile, "no ',' after the file name (VAR=file,section,key)"},
+                                      {kResultNoIniSection, "no ',' after the section name (VAR=file,section,key)"},
+                                      {kResultNoValueToSet, "the key is too long"}};
+  FailWith(r, result, kFaults);
   r.SubstitutedFirst();
 }
 
 void SetIniFileValue(Reader& r) {
   IniWriteArgs args;
   int result = ParseIniWriteArgs(r.text().c_str(), &args);
-  static const struct {
-    int code;
-    const char* what;
-  } kFaults[] = {{kResultNoIniFile, "no ',' after the file name (file,section,key=value)"},
-                 {kResultNoIniSection, "no ',' after the section name (file,section,key=value)"},
-                 {kResultNoValueToSet, "no '=' after the key (file,section,key=value)"},
-                 {kResultNowhereToGetValue, "the value is too long"}};
-  for (const auto& fault : kFaults) {
-    if (fault.code == result) r.Fails(result, fault.what);
-  }
+  static const FaultText kFaults[] = {{kResultNoIniFile, "no ',' after the file name (file,section,key=value)"},
+                                      {kResultNoIniSection, "no ',' after the section name (file,section,key=value)"},
+                                      {kResultNoValueToSet, "no '=' after the key (file,section,key=value)"},
+                                      {kResultNowhereToGetValue, "the value is too long"}};
+  FailWith(r, result, kFaults);
   if (result != kResultOk) return;
   r.Part(args.file, Use::kActing);
   r.Part(args.value, Use::kActing);
