@@ -258,8 +258,6 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-bool HoldsVariable(const std::string& text) { return text.find("%%") != std::string::npos; }
-
 std::string Upper(std::string text) {
   for (char& c : text) c = AsciiUpper(c);
   return text;

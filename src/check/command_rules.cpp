@@ -22,7 +22,7 @@ namespace {
 
 constexpr size_t kMessageChars = 512;
 constexpr size_t kSetValueChars = 1024;     // SET keeps a value of 1023 characters
-constexpr size_t kLongValueChars = 1000;    // GETPARAM's key and YESNO's question
+constexpr size_t kLongValueChars = 1000;    // GETPARAM's key
 constexpr size_t kShortestDriveFolder = 4;  // CREATEDIR passes over "ab" but makes "C:\a"
 
 std::string Message(int code) {
@@ -30,8 +30,6 @@ std::string Message(int code) {
   LoadMessageText(ResultCodeStringId(code), text, sizeof(text));
   return text;
 }
-
-bool HoldsVariable(const std::string& text) { return text.find("%%") != std::string::npos; }
 
 // Reads one line: the argument as the loader kept it, and what the row finds in it.
 class Reader {
@@ -583,6 +581,8 @@ const Rule* FindRule(int opcode) {
 }
 
 }  // namespace
+
+bool HoldsVariable(const std::string& text) { return text.find("%%") != std::string::npos; }
 
 std::string TrimmedText(const std::string& text) {
   char copy[kArgumentCopyChars];

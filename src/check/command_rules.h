@@ -47,6 +47,9 @@ LineReading ReadCommandLine(const ScriptLine& line);
 // True when every keyword's opcode has a row (the checker's own consistency test).
 bool EveryKeywordHasARule();
 
+// True when the text holds a "%%" (a variable reference, or the start of one).
+bool HoldsVariable(const std::string& text);
+
 // The text trimmed as handlers trim it (blanks and tabs; trailing CR and LF too).
 std::string TrimmedText(const std::string& text);
 

@@ -46,7 +46,6 @@ using Findings = std::vector<Finding>;
 // The section a line runs, as its handler reads it: "CALL Section", "CALL VAR=Section",
 // "CALLIF cond,[VAR=]Section", "GOTOIF cond,Section", "COPYFILES Section", "DELFILES Section".
 bool SectionTarget(const ScriptLine* line, std::string* target);
-bool HoldsVariable(const std::string& text);
 std::string Upper(std::string text);
 // The nearest of `names` to `name`: one equal but for case first, then one within two edits.
 std::string NearestName(const std::string& name, const std::vector<std::string>& names);
