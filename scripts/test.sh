@@ -2,8 +2,8 @@
 # Builds everything and runs every test: the native core under AddressSanitizer and UBSan,
 # the 32-bit Windows program (built warning-free, not run: these machines cannot execute it)
 # and the 64-bit Windows program with its tests under Wine, in a Wine prefix of its own.
-set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/strict.sh
 scripts/setup.sh
 
 jobs=$(nproc)
