@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes the routines that read host and script text, each target for a while:
 #   scripts/fuzz.sh [seconds per target, default 60] [target...]
-# Targets: param_search hex_decode command_line substitute condition loader (default: all).
+# Targets: param_search hex_decode command_line substitute condition loader check (default: all;
+# check is the script checker on whole scripts, seeded with its own test scripts).
 # With clang installed the targets are built with libFuzzer (coverage-guided) and ASan and
 # UBSan; otherwise (or with KIVRUN_FUZZ_ENGINE=driver) with g++ and the in-tree driver:
 # seeded mutations, the seed printed, KIVRUN_FUZZ_SEED repeats a run. The corpus in
@@ -15,7 +16,7 @@ scripts/setup.sh
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(param_search hex_decode command_line substitute condition loader)
+[ ${#targets[@]} -eq 0 ] && targets=(param_search hex_decode command_line substitute condition loader check)
 base=${KIVRUN_FUZZ_BUILD:-build/fuzz}
 
 engine=${KIVRUN_FUZZ_ENGINE:-}
@@ -42,14 +43,16 @@ failed=()
 for target in "${targets[@]}"; do
   echo "== $target: $seconds s with $engine"
   program=$build/bin/kivrun_fuzz_$target
+  seeds=("tests/fuzz/corpus/$target")
+  [ "$target" = check ] && seeds=(tests/check/corpus tests/check/runs)
   common=(-max_total_time="$seconds" -timeout=10 -max_len=4096 -artifact_prefix="$artifacts/$target-")
   if [ "$engine" = libfuzzer ]; then
     mkdir -p "$build/corpus/$target"
-    "$program" "${common[@]}" -print_final_stats=1 "$build/corpus/$target" "tests/fuzz/corpus/$target" \
+    "$program" "${common[@]}" -print_final_stats=1 "$build/corpus/$target" "${seeds[@]}" \
       2>"$build/$target.log" || failed+=("$target")
     tail -n 12 "$build/$target.log"
   else
-    "$program" "${common[@]}" -runs=-1 -seed="$seed" "tests/fuzz/corpus/$target" || failed+=("$target")
+    "$program" "${common[@]}" -runs=-1 -seed="$seed" "${seeds[@]}" || failed+=("$target")
   fi
 done
 

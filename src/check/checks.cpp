@@ -4,8 +4,9 @@
 #include "check/checks.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdio>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -240,11 +241,20 @@ const CheckEntry kChecks[] = {
     {{"empty-variable-target", Severity::kWarning}, CheckEmptyVariableTarget},
 };
 
+// Reads the whole file; a folder or a read that fails part-way is unreadable. (The C library's
+// errors come back as values; a file stream would throw from inside its buffer instead.)
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
 bool ReadBytes(const std::string& path, std::string* bytes) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (file == nullptr) return false;
+  bytes->clear();
+  char chunk[64 * 1024];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes->append(chunk, got);
+  return std::ferror(file.get()) == 0;
 }
 
 // The folder of a script path, kept as a folder: "C:\\update.kiv" gives "C:\\", "C:update.kiv"

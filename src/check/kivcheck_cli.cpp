@@ -88,13 +88,15 @@ int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, st
   }
 
   std::vector<Diagnostic> diagnostics;
-  bool unreadable = false;
+  size_t checked = 0;
   for (const std::string& script : options.scripts) {
-    if (!CheckScript(script, options.check, &diagnostics)) {
+    if (CheckScript(script, options.check, &diagnostics)) {
+      ++checked;
+    } else {
       err << "kivcheck: cannot read " << script << " (missing or unreadable)\n";
-      unreadable = true;
     }
   }
+  const bool unreadable = checked < options.scripts.size();
 
   bool failed = false;
   for (const Diagnostic& d : diagnostics) {
@@ -105,7 +107,7 @@ int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, st
   if (options.format == Format::kJson) {
     out << FormatJson(diagnostics);
   } else {
-    out << FormatSummary(diagnostics, options.scripts.size()) << "\n";
+    out << FormatSummary(diagnostics, checked) << "\n";
   }
   if (unreadable) return kExitUsage;
   return failed ? kExitFaults : kExitClean;

@@ -82,6 +82,8 @@ class VariableFlow {
   bool followed() const { return !in_.empty(); }
 
   // Walks the lines of a reached section with the names that may be set before each one.
+  // Without the flow (a target held in a variable) there is nothing to follow: the visit
+  // gets an empty set, and what the sections set is never worked out.
   template <typename Visit>
   void Walk(size_t section, Visit visit) const {
     NameSet current = followed() ? in_[section] : NameSet(names_.size());
@@ -89,7 +91,7 @@ class VariableFlow {
     const std::vector<Step>& steps = steps_[section];
     for (size_t i = 0; i < view_.sections[section].lines.size(); ++i) {
       visit(i, current);
-      if (next < steps.size() && steps[next].line == i) Apply(steps[next++], &current);
+      if (followed() && next < steps.size() && steps[next].line == i) Apply(steps[next++], &current);
     }
   }
 

@@ -218,8 +218,9 @@ class Mutator {
       }
       case 6:
       case 7: {  // splice in a piece of another entry
-        if (corpus_.empty() || Other().empty()) break;
-        const Bytes& other = Other();
+        if (corpus_.empty()) break;
+        const Bytes& other = Other();  // drawn once: the entry that is tested is the one spliced
+        if (other.empty()) break;
         const size_t from = Below(other.size());
         const size_t count = 1 + Below(other.size() - from);
         data->insert(data->begin() + static_cast<long>(at), other.begin() + static_cast<long>(from),
@@ -231,7 +232,7 @@ class Mutator {
         const Bytes& other = Other();
         const size_t from = Below(other.size() + 1);
         data->resize(at);
-        data->insert(data->end(), other.begin() + static_cast<long>(from), other.end());
+        if (from < other.size()) data->insert(data->end(), other.begin() + static_cast<long>(from), other.end());
         break;
       }
       default:  // cut the input short

@@ -1,15 +1,36 @@
-// What the fuzz targets share: heap blocks of exactly the size a caller would pass, and a
-// context whose variables cover the edges of substitution.
+// What the fuzz targets share: temporary script files, heap blocks of exactly the size a
+// caller would pass, and a context whose variables cover the edges of substitution.
 #pragma once
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "engine/script.h"
 #include "engine/symbols.h"
+
+// In memory where the system offers it: rewriting a file thousands of times on a disk
+// costs milliseconds each.
+inline std::string TempScript(const char* name) {
+  const std::string file = "kivrun-fuzz-" + std::to_string(::getpid()) + "-" + name;
+  const std::filesystem::path shm = "/dev/shm";
+  std::error_code error;
+  const bool inMemory = std::filesystem::is_directory(shm, error);
+  return ((inMemory ? shm : std::filesystem::temp_directory_path()) / file).string();
+}
+
+inline void WriteFile(const std::string& path, const void* bytes, size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) std::abort();
+  if (size > 0 && std::fwrite(bytes, 1, size, file) != size) std::abort();
+  std::fclose(file);
+}
 
 // A heap block of exactly `size` bytes (a read or write one further lands in a redzone).
 inline std::unique_ptr<char[]> HeapBlock(size_t size) { return std::unique_ptr<char[]>(new char[size]); }

@@ -2,36 +2,16 @@
 // ScriptOpen (read, parsed, the start section looked up, closed again), and the input as
 // a zero-terminated buffer parsed into an open context whose records ScriptClose frees.
 // Every record the parse leaves must hold terminated texts and be found by its name.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "engine/loader.h"
 #include "fuzz_support.h"
 
 namespace {
-
-// In memory where the system offers it: rewriting a file thousands of times on a disk
-// costs milliseconds each.
-std::string TempScript(const char* name) {
-  const std::string file = "kivrun-fuzz-" + std::to_string(::getpid()) + "-" + name;
-  const std::filesystem::path shm = "/dev/shm";
-  std::error_code error;
-  const bool inMemory = std::filesystem::is_directory(shm, error);
-  return ((inMemory ? shm : std::filesystem::temp_directory_path()) / file).string();
-}
-
-void WriteFile(const std::string& path, const void* bytes, size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(bytes, 1, size, file) != size) std::abort();
-  std::fclose(file);
-}
 
 const std::string& InputPath() {
   static const std::string path = TempScript("input.kiv");
