@@ -70,7 +70,16 @@ class VariableFlow {
         if (index >= 0 || section.targets[i] >= 0) steps_[s].push_back({i, section.targets[i], index});
       }
     }
-    if (follow && view.startIndex >= 0 && !view.variableTargets) Follow();
+    if (follow && view.startIndex >= 0 && !view.variableTargets && !TooLargeToFollow()) Follow();
+  }
+
+  // The flow keeps two sets of names per section. Past this many 64-bit words in each (64 MiB
+  // apiece: some 45,000 sections by 12,000 names) it is not worked out, and only names that no
+  // line sets at all are reported.
+  static constexpr size_t kMaxFollowedWords = size_t{8} << 20;
+  bool TooLargeToFollow() const {
+    const size_t words = (names_.size() + 63) / 64;
+    return words != 0 && view_.sections.size() > kMaxFollowedWords / words;
   }
 
   const std::vector<std::string>& names() const { return names_; }
@@ -185,6 +194,13 @@ bool SetOnlyByCase(const VariableFlow& flow, const std::string& name) {
 void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
   if (view.startIndex < 0) return;
   VariableFlow flow(view, true);
+  if (!view.variableTargets && flow.TooLargeToFollow()) {
+    findings->push_back({1,
+                         std::to_string(view.sections.size()) + " sections by " + std::to_string(flow.names().size()) +
+                             " variable names are more than the checker follows: only names that no line sets "
+                             "are reported",
+                         Severity::kNote});
+  }
   for (size_t s = 0; s < view.sections.size(); ++s) {
     if (!view.reached[s] || !view.sections[s].first) continue;
     const SectionView& section = view.sections[s];

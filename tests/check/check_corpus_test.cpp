@@ -76,6 +76,17 @@ TEST(KivcheckCorpus, FaultsInTheBytesAreFound) {
   for (const auto& c : cases) EXPECT_EQ(Found(Written(c.name, c.bytes)), c.expected) << c.name;
 }
 
+TEST(KivcheckCorpus, AScriptTooLargeToFollowIsStillChecked) {
+  std::string script = "[DefaultInstall]\r\nSHOWMSG %%Never%%\r\nCALL S0\r\n";  // 50,000 sections, a name each
+  for (int i = 0; i < 50000; ++i) {
+    script +=
+        "[S" + std::to_string(i) + "]\r\nSET V" + std::to_string(i) + "=1\r\nCALL S" + std::to_string(i + 1) + "\r\n";
+  }
+  script += "[S50000]\r\nSHOWMSG %%V7%%\r\n";
+  EXPECT_EQ(Found(Written("too_large", script)),
+            (std::vector<std::string>{"1 undefined-variable", "2 undefined-variable"}));
+}
+
 TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   const std::string bad = Written("cli_bad", "[DefaultInstall]\r\nCALL a\"b\r\n");
   const std::string warned = Written("cli_warned", "[DefaultInstall]\r\nSET A=1\nRETURN\r\n");
@@ -88,16 +99,20 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   };
   std::string out;
   EXPECT_EQ(run({bad}, &out), kExitFaults);
-  EXPECT_EQ(out, bad + ":2: error: section 'a\"b' does not exist (the run fails with 4: Unable to find the specified "
-                       "section.) [missing-section]\n1 error, 0 warnings, 0 notes in 1 file\n");
+  EXPECT_EQ(out, bad +
+                     ":2: error: section 'a\"b' does not exist (the run fails with 4: Unable to find the specified "
+                     "section.) [missing-section]\n1 error, 0 warnings, 0 notes in 1 file\n");
   EXPECT_EQ(run({"--format=json", bad}, &out), kExitFaults);
-  EXPECT_EQ(out, "[\n  {\"file\": \"" + bad + "\", \"line\": 2, \"severity\": \"error\", \"check\": \"missing-section\", "
-                 "\"message\": \"section 'a\\\"b' does not exist (the run fails with 4: Unable to find the specified "
-                 "section.)\"}\n]\n");
+  EXPECT_EQ(out,
+            "[\n  {\"file\": \"" + bad +
+                "\", \"line\": 2, \"severity\": \"error\", \"check\": \"missing-section\", "
+                "\"message\": \"section 'a\\\"b' does not exist (the run fails with 4: Unable to find the specified "
+                "section.)\"}\n]\n");
   EXPECT_EQ(run({"--format=github", "--start=Other", clean}, &out), kExitFaults);
   EXPECT_EQ(out.substr(0, out.find('\n')),
-            "::error file=" + clean + ",line=1::the start section 'Other' does not exist (the run fails with 7: "
-            "Unable to find 'Main' section.) [missing-start-section]");
+            "::error file=" + clean +
+                ",line=1::the start section 'Other' does not exist (the run fails with 7: "
+                "Unable to find 'Main' section.) [missing-start-section]");
   EXPECT_EQ(run({"--format=json", clean}, &out), kExitClean);
   EXPECT_EQ(out, "[\n]\n");
   EXPECT_EQ(run({warned}, &out), kExitClean);
