@@ -9,8 +9,10 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "check/command_rules.h"
+#include "check/near_names.h"
 #include "check/script_view.h"
 #include "engine/keywords.h"
 #include "engine/loader.h"
@@ -19,24 +21,7 @@
 
 namespace {
 
-constexpr size_t kNearDistance = 2;  // "did you mean": at most two edits away
-
 using CheckFunction = void (*)(const ScriptView&, Findings*);
-
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
 
 std::vector<std::string> SectionNames(const ScriptView& view) {
   std::vector<std::string> names;
@@ -117,7 +102,7 @@ void CheckMissingStartSection(const ScriptView& view, Findings* findings) {
   if (!view.Parsed() || view.startIndex >= 0) return;
   std::string message =
       "the start section '" + view.start + "' does not exist (" + RunFails(kResultStartSectionNotFound) + ")";
-  std::string near = NearestName(view.start, SectionNames(view));
+  std::string near = NearNames(SectionNames(view)).Nearest(view.start);
   if (!near.empty()) message += "; did you mean [" + near + "]?";
   findings->push_back({1, message, {}});
 }
@@ -125,8 +110,9 @@ void CheckMissingStartSection(const ScriptView& view, Findings* findings) {
 // --- commands ---------------------------------------------------------------------------
 
 void CheckUnknownCommand(const ScriptView& view, Findings* findings) {
-  std::vector<std::string> keywords;
-  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) keywords.push_back(row->keyword);
+  std::vector<std::string> words;
+  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) words.push_back(row->keyword);
+  NearNames keywords(std::move(words));
   for (const SectionView& section : view.sections) {
     for (const ScriptLine* line : section.lines) {
       if (line->opcode != kOpNone) continue;
@@ -134,7 +120,7 @@ void CheckUnknownCommand(const ScriptView& view, Findings* findings) {
       std::string message =
           (word.empty() ? std::string("a line with no command word") : "unknown command '" + word + "'") + " (" +
           RunFails(kResultUnrecognizedCommand) + ")";
-      std::string near = word.empty() ? "" : NearestName(Upper(word), keywords);
+      std::string near = word.empty() ? "" : keywords.Nearest(Upper(word));
       if (!near.empty()) message += "; did you mean " + near + "?";
       findings->push_back({line->lineNumber, message, {}});
     }
@@ -171,14 +157,14 @@ void CheckConditions(const ScriptView& view, Findings* findings) { RuleFaults(vi
 
 void CheckMissingSection(const ScriptView& view, Findings* findings) {
   if (!view.Parsed()) return;
-  const std::vector<std::string> names = SectionNames(view);
+  NearNames names(SectionNames(view));
   for (const SectionView& section : view.sections) {
     for (const ScriptLine* line : section.lines) {
       std::string target;
       if (!SectionTarget(line, &target) || HoldsVariable(target)) continue;
       if (FindSection(view.context->sections, target.c_str()) != nullptr) continue;
       std::string message = "section '" + target + "' does not exist (" + RunFails(kResultSectionNotFound) + ")";
-      std::string near = NearestName(target, names);
+      std::string near = names.Nearest(target);
       if (!near.empty()) message += "; did you mean '" + near + "'?";
       if (!near.empty() && Upper(near) == Upper(target)) message += " (section names are case-sensitive)";
       findings->push_back({line->lineNumber, message, {}});
@@ -271,27 +257,6 @@ std::string FolderOf(const std::string& path) {
 std::string Upper(std::string text) {
   for (char& c : text) c = AsciiUpper(c);
   return text;
-}
-
-std::string NearestName(const std::string& name, const std::vector<std::string>& names) {
-  for (const std::string& candidate : names) {
-    if (candidate != name && Upper(candidate) == Upper(name)) return candidate;
-  }
-  std::string best;
-  size_t bestDistance = kNearDistance + 1;
-  const std::string upper = Upper(name);
-  for (const std::string& candidate : names) {
-    if (candidate == name || candidate.size() + kNearDistance < name.size() ||
-        name.size() + kNearDistance < candidate.size()) {
-      continue;
-    }
-    size_t distance = EditDistance(upper, Upper(candidate));
-    if (distance < bestDistance) {
-      best = candidate;
-      bestDistance = distance;
-    }
-  }
-  return best;
 }
 
 bool SectionTarget(const ScriptLine* line, std::string* target) {

@@ -47,8 +47,6 @@ using Findings = std::vector<Finding>;
 // "CALLIF cond,[VAR=]Section", "GOTOIF cond,Section", "COPYFILES Section", "DELFILES Section".
 bool SectionTarget(const ScriptLine* line, std::string* target);
 std::string Upper(std::string text);
-// The nearest of `names` to `name`: one equal but for case first, then one within two edits.
-std::string NearestName(const std::string& name, const std::vector<std::string>& names);
 
 // Builds the view of a loaded script (context may be nullptr).
 void BuildView(ScriptView* view);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "check/near_names.h"
 #include "check/script_view.h"
 #include "engine/result_codes.h"
 
@@ -184,9 +185,8 @@ const char* Consequence(Use use) {
   return "";
 }
 
-bool SetOnlyByCase(const VariableFlow& flow, const std::string& name) {
-  return flow.IndexOf(name) < 0 && !NearestName(name, flow.names()).empty() &&
-         Upper(NearestName(name, flow.names())) == Upper(name);
+bool SetOnlyByCase(const VariableFlow& flow, const NearNames& setNames, const std::string& name) {
+  return flow.IndexOf(name) < 0 && setNames.HasEqualButForCase(name);
 }
 
 }  // namespace
@@ -194,6 +194,7 @@ bool SetOnlyByCase(const VariableFlow& flow, const std::string& name) {
 void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
   if (view.startIndex < 0) return;
   VariableFlow flow(view, true);
+  NearNames setNames(flow.names());
   if (!view.variableTargets && flow.TooLargeToFollow()) {
     findings->push_back({1,
                          std::to_string(view.sections.size()) + " sections by " + std::to_string(flow.names().size()) +
@@ -209,7 +210,8 @@ void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
       for (const Reference& reference : ReferencesOf(section.readings[i])) {
         int name = flow.IndexOf(reference.name);
         if (name >= 0 && (!flow.followed() || set.Has(name))) continue;
-        if (reference.use != Use::kActing && SetOnlyByCase(flow, reference.name)) continue;  // variable-case says it
+        if (reference.use != Use::kActing && SetOnlyByCase(flow, setNames, reference.name))
+          continue;  // variable-case says it
         std::string message = "variable '" + reference.name + "' is set by no line";
         if (name >= 0) message += " before this one";
         if (name >= 0 && flow.FirstSetLine(name) != lineNumber) {
@@ -217,7 +219,7 @@ void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
         }
         message += Consequence(reference.use);
         if (reference.use == Use::kActing) message += " (" + RunFails(kResultSymbolNotFound) + ")";
-        std::string near = NearestName(reference.name, flow.names());
+        std::string near = setNames.Nearest(reference.name);
         if (name < 0 && !near.empty()) message += "; did you mean '" + near + "'?";
         findings->push_back(
             {lineNumber, message, reference.use == Use::kActing ? Severity::kError : Severity::kWarning});
@@ -237,11 +239,12 @@ void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
 
 void CheckVariableCase(const ScriptView& view, Findings* findings) {
   VariableFlow flow(view, false);
+  NearNames setNames(flow.names());
   for (const SectionView& section : view.sections) {
     for (size_t i = 0; i < section.lines.size(); ++i) {
       for (const Reference& reference : ReferencesOf(section.readings[i])) {
-        if (!SetOnlyByCase(flow, reference.name)) continue;
-        std::string set = NearestName(reference.name, flow.names());
+        if (!SetOnlyByCase(flow, setNames, reference.name)) continue;
+        std::string set = setNames.Nearest(reference.name);
         findings->push_back({section.lines[i]->lineNumber,
                              "variable '" + reference.name + "' is set nowhere, but '" + set + "' is (line " +
                                  std::to_string(flow.FirstSetLine(flow.IndexOf(set))) +
