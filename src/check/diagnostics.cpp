@@ -58,6 +58,26 @@ std::string AnnotationText(const std::string& text, bool property) {
   return out;
 }
 
+// A diagnostic is one line of text: a control character quoted from the script (a bare LF
+// inside a command line, say) is shown as its C escape.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\x%02x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 std::string Counted(size_t count, const char* noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
@@ -77,8 +97,8 @@ const char* SeverityName(Severity severity) {
 }
 
 std::string FormatText(const Diagnostic& d) {
-  return d.file + ":" + std::to_string(d.line) + ": " + SeverityName(d.severity) + ": " + d.message + " [" + d.check +
-         "]";
+  return OneLine(d.file) + ":" + std::to_string(d.line) + ": " + SeverityName(d.severity) + ": " + OneLine(d.message) +
+         " [" + d.check + "]";
 }
 
 std::string FormatGithub(const Diagnostic& d) {

@@ -113,6 +113,9 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
             "::error file=" + clean +
                 ",line=1::the start section 'Other' does not exist (the run fails with 7: "
                 "Unable to find 'Main' section.) [missing-start-section]");
+  const std::string split = Written("cli_split", "[DefaultInstall]\r\nCALL Mis\nsing\r\n");  // LF inside a line
+  EXPECT_EQ(run({split}, &out), kExitFaults);
+  EXPECT_NE(out.find(split + ":2: error: section 'Mis\\nsing' does not exist"), std::string::npos) << out;
   EXPECT_EQ(run({"--format=json", clean}, &out), kExitClean);
   EXPECT_EQ(out, "[\n]\n");
   EXPECT_EQ(run({warned}, &out), kExitClean);
