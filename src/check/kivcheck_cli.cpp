@@ -5,6 +5,7 @@
 #include "check/checks.h"
 #include "check/diagnostics.h"
 #include "kivrun_version.h"
+#include "platform/folder_entries.h"
 
 namespace {
 
@@ -43,6 +44,10 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
     if (StartsWith(argument, "--start=", &value)) {
       options->check.startSection = value;
     } else if (StartsWith(argument, "--package=", &value)) {
+      // A folder that is not there would make every list entry look missing.
+      std::vector<std::string> entries;
+      if (value.empty() || !ListFolderEntries(value, &entries))
+        return *fault = "no package folder '" + value + "'", false;
       options->check.packageDir = value;
     } else if (StartsWith(argument, "--disable=", &value)) {
       for (size_t begin = 0; begin <= value.size();) {
