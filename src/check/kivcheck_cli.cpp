@@ -44,10 +44,6 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
     if (StartsWith(argument, "--start=", &value)) {
       options->check.startSection = value;
     } else if (StartsWith(argument, "--package=", &value)) {
-      // A folder that is not there would make every list entry look missing.
-      std::vector<std::string> entries;
-      if (value.empty() || !ListFolderEntries(value, &entries))
-        return *fault = "no package folder '" + value + "'", false;
       options->check.packageDir = value;
     } else if (StartsWith(argument, "--disable=", &value)) {
       for (size_t begin = 0; begin <= value.size();) {
@@ -90,6 +86,13 @@ int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, st
   if (!ParseOptions(arguments, &options, &fault)) {
     err << "kivcheck: " << fault << "\n" << kUsage;
     return kExitUsage;
+  }
+
+  // Checked all the same (its list entries are missing from it), with a word on why.
+  std::vector<std::string> entries;
+  if (!options.check.packageDir.empty() && !ListFolderEntries(options.check.packageDir, &entries)) {
+    err << "kivcheck: the package folder " << options.check.packageDir
+        << " cannot be listed: every file list entry counts as missing\n";
   }
 
   std::vector<Diagnostic> diagnostics;
