@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -227,12 +226,12 @@ const CheckEntry kChecks[] = {
     {{"empty-variable-target", Severity::kWarning}, CheckEmptyVariableTarget},
 };
 
-// Reads the whole file; a folder or a read that fails part-way is unreadable. (The C library's
-// errors come back as values; a file stream would throw from inside its buffer instead.)
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
 
+// Reads the whole file; a folder or a read that fails part-way is unreadable. (The C library's
+// errors come back as values; a file stream would throw from inside its buffer instead.)
 bool ReadBytes(const std::string& path, std::string* bytes) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (file == nullptr) return false;
