@@ -17,6 +17,7 @@
 #include "engine/loader.h"
 #include "engine/result_codes.h"
 #include "engine/text.h"
+#include "platform/folder_entries.h"
 
 namespace {
 
@@ -230,9 +231,12 @@ struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
 
-// Reads the whole file; a folder or a read that fails part-way is unreadable. (The C library's
-// errors come back as values; a file stream would throw from inside its buffer instead.)
+// Reads the whole file. Only a plain file is a script: a folder, a device (/dev/zero never
+// ends) or a pipe (which the loader could not read again) is unreadable, as is a read that
+// fails part-way. (The C library's errors come back as values; a file stream would throw
+// from inside its buffer instead.)
 bool ReadBytes(const std::string& path, std::string* bytes) {
+  if (!IsPlainFile(path)) return false;
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (file == nullptr) return false;
   bytes->clear();

@@ -124,7 +124,7 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   EXPECT_EQ(run({"--format=xml", clean}, &out), kExitUsage);
   EXPECT_EQ(run({clean, "/nonexistent/script.kiv"}, &out), kExitUsage);
   EXPECT_EQ(out, "0 errors, 0 warnings, 0 notes in 1 file\n");  // the unreadable one is not counted
-  EXPECT_EQ(run({KIVRUN_SOURCE_DIR}, &out), kExitUsage);        // a folder, not a script
+  for (const char* notAScript : {KIVRUN_SOURCE_DIR, "/dev/zero"}) EXPECT_EQ(run({notAScript}, &out), kExitUsage);
   EXPECT_EQ(run({"--disable=missing-section", bad}, &out), kExitClean);
   EXPECT_EQ(run({"--disable=missing-section,nope", bad}, &out), kExitUsage);
   const std::string listed = Written("cli_listed", "[DefaultInstall]\r\nCOPYFILES L\r\n[L]\r\nFILECIO ENGINE.DLL\r\n");
