@@ -57,7 +57,7 @@ whole_disable=$(accepted "${whole_off[@]}")
 # Writes each KIV block to $work/N.kiv (CR LF line ends) and one line for it to the manifest:
 # N, the doc, the line of its opening fence, kind (whole or fragment), start section, and the
 # number of lines added above the block (1 when a header was put there).
-keywords=$(grep -o '{"[A-Z]*", kOp' "$root/src/engine/keywords.cpp" | cut -d'"' -f2 | tr '\n' ' ')
+keywords=$(grep -o '{"[A-Z]*", kOp' "$root/src/engine/command_forms.cpp" | cut -d'"' -f2 | tr '\n' ' ')
 (cd "$root" && awk -v work="$work" -v keywords="$keywords" '
   BEGIN { split(keywords, list, " "); for (i in list) keyword[list[i]] = 1; blocks = 0 }
   FNR == 1 { fenced = 0 }

@@ -5,6 +5,8 @@
 cd "$(dirname "$0")/.."
 source scripts/strict.sh
 scripts/setup.sh
+# No include runs from a lower layer to a higher one.
+scripts/check-layers.sh
 
 jobs=$(nproc)
 build() {  # build <folder> <cmake options...>

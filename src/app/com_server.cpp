@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr DWORD kIdleMilliseconds = 5000;
-
 struct ClassObjectRow {
   const CLSID* clsid;
   IUnknown* (*create)();
@@ -21,10 +19,6 @@ struct ClassObjectRow {
 ClassObjectRow g_classObjects[] = {{nullptr, nullptr, 0}};
 
 HINSTANCE g_instance = nullptr;
-DWORD g_mainThreadId = 0;
-volatile LONG g_lockCount = 0;
-volatile bool g_activity = false;
-HANDLE g_shutdownEvent = nullptr;
 
 bool ModulePath(char* path, DWORD size) {
   DWORD length = GetModuleFileNameA(g_instance, path, size);
@@ -94,28 +88,9 @@ void UnregisterOwnTypeLib() {
   library->Release();
 }
 
-DWORD WINAPI ShutdownMonitor(void*) {
-  for (;;) {
-    WaitForSingleObject(g_shutdownEvent, INFINITE);
-    DWORD outcome;
-    do {
-      g_activity = false;
-      outcome = WaitForSingleObject(g_shutdownEvent, kIdleMilliseconds);
-    } while (outcome == WAIT_OBJECT_0);
-    if (!g_activity && InterlockedCompareExchange(&g_lockCount, 0, 0) == 0) break;
-  }
-  CloseHandle(g_shutdownEvent);
-  g_shutdownEvent = nullptr;
-  PostThreadMessageA(g_mainThreadId, WM_QUIT, 0, 0);
-  return 0;
-}
-
 }  // namespace
 
-void ServerModuleInit(HINSTANCE instance, DWORD mainThreadId) {
-  g_instance = instance;
-  g_mainThreadId = mainThreadId;
-}
+void ServerModuleInit(HINSTANCE instance) { g_instance = instance; }
 
 void ServerModuleTerm() {
   // Whatever is still registered goes; with the empty table nothing is.
@@ -151,27 +126,4 @@ void RevokeClassObjects() {
     if (row->cookie != 0) CoRevokeClassObject(row->cookie);
     row->cookie = 0;
   }
-}
-
-LONG ServerLock() { return InterlockedIncrement(&g_lockCount); }
-
-LONG ServerUnlock() {
-  LONG count = InterlockedDecrement(&g_lockCount);
-  if (count == 0) {
-    g_activity = true;
-    if (g_shutdownEvent != nullptr) SetEvent(g_shutdownEvent);
-  }
-  return count;
-}
-
-LONG ServerLockCount() { return InterlockedCompareExchange(&g_lockCount, 0, 0); }
-
-bool StartShutdownMonitor() {
-  g_shutdownEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (g_shutdownEvent == nullptr) return false;
-  DWORD threadId = 0;
-  HANDLE thread = CreateThread(nullptr, 0, ShutdownMonitor, nullptr, 0, &threadId);
-  if (thread == nullptr) return false;
-  CloseHandle(thread);
-  return true;
 }

@@ -5,8 +5,8 @@
 
 constexpr int kRegistryScriptId = 1001;
 
-// Keeps the instance and the main thread id; called once by start-up.
-void ServerModuleInit(HINSTANCE instance, DWORD mainThreadId);
+// Keeps the instance; called once by start-up.
+void ServerModuleInit(HINSTANCE instance);
 // Releases what the module set up; called once at the end of every path.
 void ServerModuleTerm();
 
@@ -18,12 +18,3 @@ HRESULT UnregisterServer();
 
 HRESULT RegisterClassObjects();  // CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE; the table is empty
 void RevokeClassObjects();
-
-// The module lock count (interlocked). The unlock that reaches 0 wakes the monitor.
-LONG ServerLock();
-LONG ServerUnlock();
-LONG ServerLockCount();
-
-// Starts the thread that posts WM_QUIT to the main thread once the server has been idle
-// for 5 seconds after its last unlock. False when the event or thread could not be made.
-bool StartShutdownMonitor();

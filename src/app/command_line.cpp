@@ -4,7 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace {
 

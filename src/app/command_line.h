@@ -4,11 +4,12 @@
 #pragma once
 #include <cstddef>
 
+#include "host/host_text.h"  // kParamsValueChars
+
 constexpr size_t kLogValueChars = 260;
 constexpr size_t kScriptValueChars = 260;
 constexpr size_t kSectionValueChars = 260;
 constexpr size_t kInterfaceValueChars = 1000;
-constexpr size_t kParamsValueChars = 8192;
 constexpr size_t kParentValueChars = 32;
 
 enum class StartupAction { kRun, kRegServer, kUnregServer };

@@ -7,14 +7,15 @@
 #include <cstring>
 
 #include "app/com_server.h"
+#include "host/server_lock.h"
 #include "app/command_line.h"
-#include "app/host_link.h"
+#include "host/host_link.h"
 #include "commands/command_families.h"
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
 #include "engine/executor.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
 #include "platform/messages.h"
 #include "platform/win32_handles.h"
@@ -60,7 +61,7 @@ bool ResolveScript(const char* value, const char* exeFolder, char* path, size_t 
 
 int RunScript(const StartupOptions& options, const char* exeFolder) {
   const char* section = options.section[0] != '\0' ? options.section : kDefaultSection;
-  StartShutdownMonitor();
+  StartShutdownMonitor(GetCurrentThreadId());
   RegisterClassObjects();
   if (options.callBack[0] != '\0') AttachHostCallback(options.callBack);
   if (options.appUtil[0] != '\0') AttachHostAppUtil(options.appUtil);
@@ -106,7 +107,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   exeFolder[sizeof(exeFolder) - 1] = '\0';
   if (char* slash = std::strrchr(exeFolder, '\\')) *slash = '\0';
 
-  ServerModuleInit(instance, GetCurrentThreadId());
+  ServerModuleInit(instance);
   AddCommandFamilies();
 
   static StartupOptions options;  // some 11 KB: kept off the stack the script runs on

@@ -16,7 +16,7 @@
 #include "engine/keywords.h"
 #include "engine/loader.h"
 #include "engine/result_codes.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/folder_entries.h"
 
 namespace {
@@ -111,7 +111,7 @@ void CheckMissingStartSection(const ScriptView& view, Findings* findings) {
 
 void CheckUnknownCommand(const ScriptView& view, Findings* findings) {
   std::vector<std::string> words;
-  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) words.push_back(row->keyword);
+  for (const CommandRow& row : CommandTable) words.push_back(row.keyword);
   NearNames keywords(std::move(words));
   for (const SectionView& section : view.sections) {
     for (const ScriptLine* line : section.lines) {
@@ -155,19 +155,53 @@ void CheckConditions(const ScriptView& view, Findings* findings) { RuleFaults(vi
 
 // --- sections ---------------------------------------------------------------------------
 
+// A name that holds a %%NAME%% is the literal-variable check's.
 void CheckMissingSection(const ScriptView& view, Findings* findings) {
   if (!view.Parsed()) return;
   NearNames names(SectionNames(view));
   for (const SectionView& section : view.sections) {
-    for (const ScriptLine* line : section.lines) {
-      std::string target;
-      if (!SectionTarget(line, &target) || HoldsVariable(target)) continue;
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const std::string& target = section.readings[i].section;
+      if (!section.readings[i].runsSection || HoldsVariable(target)) continue;
       if (FindSection(view.context->sections, target.c_str()) != nullptr) continue;
       std::string message = "section '" + target + "' does not exist (" + RunFails(kResultSectionNotFound) + ")";
       std::string near = names.Nearest(target);
-      if (!near.empty()) message += "; did you mean '" + near + "'?";
-      if (!near.empty() && Upper(near) == Upper(target)) message += " (section names are case-sensitive)";
-      findings->push_back({line->lineNumber, message, {}});
+      // The whole argument is the name: "Install now" or "Install ; comment" names no section
+      // even where [Install] exists.
+      const size_t cut = target.find_first_of(" \t,;");
+      const std::string first = cut == std::string::npos ? "" : TrimmedText(target.substr(0, cut));
+      if (!first.empty() && FindSection(view.context->sections, first.c_str()) != nullptr) {
+        message += "; the whole argument is the name: [" + first + "] is a section";
+      } else if (!near.empty()) {
+        message += "; did you mean '" + near + "'?";
+        if (Upper(near) == Upper(target)) message += " (section names are case-sensitive)";
+      }
+      findings->push_back({section.lines[i]->lineNumber, message, {}});
+    }
+  }
+}
+
+// A %%NAME%% in a part the run uses as written is part of the name. A section so named is
+// looked for under that very name: without one, the run fails there.
+void CheckLiteralVariables(const ScriptView& view, Findings* findings) {
+  for (const SectionView& section : view.sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const LineReading& reading = section.readings[i];
+      for (const LiteralPart& part : reading.literals) {
+        std::string quoted;
+        for (const std::string& name : ReferenceNames(part.text)) quoted += (quoted.empty() ? "'%%" : ", '%%") + name + "%%'";
+        if (quoted.empty()) quoted = "'" + part.text + "'";
+        std::string message = "the run uses " + quoted + " as written; ";
+        message += part.isTarget ? std::string(TargetNoun(reading.row->target)) + " are not substituted"
+                                 : std::string(reading.row->keyword) + " does not substitute this part";
+        const bool missing = part.use == FieldUse::kSection && view.Parsed() &&
+                             FindSection(view.context->sections, part.text.c_str()) == nullptr;
+        if (missing) {
+          message += ": no section is named '" + part.text + "' (" + RunFails(kResultSectionNotFound) + ")";
+        }
+        findings->push_back(
+            {section.lines[i]->lineNumber, message, missing ? Severity::kError : Severity::kWarning});
+      }
     }
   }
 }
@@ -183,9 +217,8 @@ void CheckDuplicateSection(const ScriptView& view, Findings* findings) {
   }
 }
 
-// A target held in a variable could be any section: then nothing is reported.
 void CheckUnreachableSection(const ScriptView& view, Findings* findings) {
-  if (!view.Parsed() || view.startIndex < 0 || view.variableTargets) return;
+  if (!view.Parsed() || view.startIndex < 0) return;
   for (size_t i = 0; i < view.sections.size(); ++i) {
     if (view.reached[i] || !view.sections[i].first) continue;
     const ScriptSection* section = view.sections[i].section;
@@ -215,6 +248,7 @@ const CheckEntry kChecks[] = {
     {{kNumberCheck, Severity::kWarning}, CheckNumbers},
     {{kConditionCheck, Severity::kWarning}, CheckConditions},
     {{"missing-section", Severity::kError}, CheckMissingSection},
+    {{kLiteralVariableCheck, Severity::kWarning}, CheckLiteralVariables},
     {{"duplicate-section", Severity::kWarning}, CheckDuplicateSection},
     {{"unreachable-section", Severity::kNote}, CheckUnreachableSection},
     {{"undefined-variable", Severity::kError}, CheckUndefinedVariables},
@@ -262,30 +296,6 @@ std::string Upper(std::string text) {
   return text;
 }
 
-bool SectionTarget(const ScriptLine* line, std::string* target) {
-  std::string argument = line->argumentText;
-  switch (line->opcode) {
-    case kOpCall:
-      *target = TrimmedText(argument.substr(argument.find('=') == std::string::npos ? 0 : argument.find('=') + 1));
-      return true;
-    case kOpCallIf:
-    case kOpGotoIf: {
-      size_t comma = argument.find(',');
-      if (comma == std::string::npos) return false;
-      std::string rest = argument.substr(comma + 1);
-      size_t equals = rest.find('=');
-      if (line->opcode == kOpCallIf && equals != std::string::npos) rest = rest.substr(equals + 1);
-      *target = TrimmedText(rest);
-      return true;
-    }
-    case kOpCopyFiles:
-    case kOpDelFiles:
-      *target = argument;
-      return true;
-    default:
-      return false;
-  }
-}
 
 std::vector<CheckRow> CheckTable() {
   std::vector<CheckRow> rows;

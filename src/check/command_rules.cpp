@@ -1,29 +1,27 @@
-// The command rules: one row per keyword, each a short function that reads the argument the
-// way its handler does, with the same argument routines (SplitAssignment, NextField, the
-// registry and INI forms, conditions), and records what it finds. A form fault is an error
-// when the run stops there, with the code it stops with; a number that reads as 0, or a form
-// the run passes over, is a warning.
+// The reading of a command line: its row's form splits the argument as the handler's does,
+// and the row's field uses say what becomes of each part. A form fault is an error when the
+// run stops there, with the code it stops with; a number that reads as 0, or a form the run
+// passes over, is a warning. A few rows have advice of the checker's own (below the reader).
 #include "check/command_rules.h"
 
 #include <cstring>
 
 #include "engine/argument_forms.h"
 #include "engine/arguments.h"
+#include "engine/command_forms.h"
 #include "engine/keywords.h"
 #include "engine/result_codes.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/messages.h"
 
 const char kArgumentFormCheck[] = "argument-form";
 const char kNumberCheck[] = "number-reads-as-zero";
 const char kConditionCheck[] = "condition-clause";
+const char kLiteralVariableCheck[] = "literal-variable";
 
 namespace {
 
 constexpr size_t kMessageChars = 512;
-constexpr size_t kSetValueChars = 1024;     // SET keeps a value of 1023 characters
-constexpr size_t kLongValueChars = 1000;    // GETPARAM's key
-constexpr size_t kShortestDriveFolder = 4;  // CREATEDIR passes over "ab" but makes "C:\a"
 
 std::string Message(int code) {
   char text[kMessageChars];
@@ -52,16 +50,24 @@ class Reader {
     if (!text.empty()) reading_.parts.push_back({text, use});
   }
   void Sets(const std::string& name) { reading_.sets = TrimmedText(name); }
-  void ActsOn(const std::string& path) { reading_.path = TrimmedText(path); }
   void MayStoreEmpty() { reading_.mayStoreEmpty = true; }
 
-  // A number the handler reads with atol: text without a leading number reads as 0.
-  void Number(const std::string& field, const char* what) {
+  // A number the handler reads with atol: text without a leading number reads as 0, and
+  // whatever follows the digits (0x1F, 5s) is not read.
+  void Number(const std::string& field) {
     std::string number = TrimmedText(field);
     if (HoldsVariable(number)) return;
     size_t p = (!number.empty() && (number[0] == '-' || number[0] == '+')) ? 1 : 0;
-    if (p < number.size() && number[p] >= '0' && number[p] <= '9') return;
-    Add(kNumberCheck, Severity::kWarning, what + std::string(" '") + number + "' is no number: the run reads it as 0");
+    size_t digits = p;
+    while (digits < number.size() && number[digits] >= '0' && number[digits] <= '9') ++digits;
+    if (digits == p) {
+      Add(kNumberCheck, Severity::kWarning, "'" + number + "' is no number: the run reads it as 0");
+    } else if (digits < number.size()) {
+      const bool hexadecimal = number.compare(p, 2, "0x") == 0 || number.compare(p, 2, "0X") == 0;
+      Add(kNumberCheck, Severity::kWarning,
+          "'" + number + "' " + (hexadecimal ? "is hexadecimal" : "has text after its digits") + ": the run reads it as " +
+              std::to_string(TextToLong(number.c_str())));
+    }
   }
 
   // Every clause of a condition must have a comparison: the first one that does not ends
@@ -83,12 +89,6 @@ class Reader {
     }
   }
 
-  // The forms whose fields the handler splits only after substituting the whole text: a
-  // variable may bring the separator, so a fault is only sure in text without one.
-  void SubstitutedFirst() {
-    if (HoldsVariable(text_)) reading_.faults.clear();  // the fields themselves are unsure too
-  }
-
  private:
   void Add(const char* check, Severity severity, const std::string& message) {
     reading_.faults.push_back({check, severity, message});
@@ -98,490 +98,191 @@ class Reader {
   LineReading reading_;
 };
 
-// --- shared shapes ------------------------------------------------------------------------
-
 size_t Find(const std::string& text, char c) { return text.find(c); }
-std::string Before(const std::string& text, size_t at) { return at == std::string::npos ? text : text.substr(0, at); }
-std::string After(const std::string& text, size_t at) { return at == std::string::npos ? "" : text.substr(at + 1); }
 
-// What a parse routine's result code means for the line at hand.
-struct FaultText {
-  int code;
-  const char* what;
-};
+// --- the reading, from the row -------------------------------------------------------------
 
-// Records `result` with its text from `table`; 0, or a code without a row, records nothing.
-template <size_t N>
-void FailWith(Reader& r, int result, const FaultText (&table)[N], bool reported = true) {
-  for (const FaultText& fault : table) {
-    if (fault.code == result) reported ? r.Fails(result, fault.what) : r.StopsQuietly(result, fault.what);
+Use UseOf(FieldUse use) {
+  switch (use) {
+    case FieldUse::kShown:
+      return Use::kShown;
+    case FieldUse::kCondition:
+      return Use::kCondition;
+    default:
+      return Use::kActing;
   }
 }
 
-const char kNoRootText[] = "the key does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)";
-
-// VAR=value through SplitAssignment: 23 without "=", 25 when the value does not fit.
-bool Assignment(Reader& r, size_t valueSize, bool reported, std::string* value) {
-  char name[kPathChars];
-  std::vector<char> buffer(valueSize);
-  int result = SplitAssignment(r.text().c_str(), name, sizeof(name), buffer.data(), valueSize);
-  if (result == kResultOk) {
-    r.Sets(name);
-    if (value != nullptr) *value = buffer.data();
-    return true;
-  }
-  const std::string what =
-      result == kResultNowhereToPutValue ? "no '=' after the variable name" : "the value is too long";
-  reported ? r.Fails(result, what) : r.StopsQuietly(result, what);
-  return false;
-}
-
-// VAR=value where the handler gives its own code for a missing "=".
-bool AssignmentOr(Reader& r, int code, std::string* value) {
-  size_t equals = Find(r.text(), '=');
-  if (equals == std::string::npos) {
-    r.Fails(code, "no '=' after the variable name");
-    return false;
-  }
-  r.Sets(Before(r.text(), equals));
-  *value = TrimmedText(After(r.text(), equals));
-  return true;
-}
-
-void RootOf(Reader& r, const std::string& key, int code) {
-  if (RegistryRootIndex(TrimmedText(key).c_str()) < 0) {
-    r.Fails(code, "the key '" + TrimmedText(key) +
-                      "' does not start with HKLM\\, HKCR\\, HKCU\\, HKUS\\ or HKCC\\ (upper case)");
+// A fault of the row's form, ended as the row says.
+void ReportFormFault(Reader& r, const CommandRow& row, int form) {
+  const int code = RunCodeOf(row, form);
+  const std::string what = FormFaultText(row, form);
+  switch (row.faultEnd) {
+    case FaultEnd::kReported:
+      return r.Fails(code, what);
+    case FaultEnd::kQuiet:
+      return r.StopsQuietly(code, what);
+    case FaultEnd::kPassedOver:
+      return r.Warns(what + ": the run passes over the line");
   }
 }
 
-void RegistryQueryForm(Reader& r, bool reported) {
-  RegistryQueryText query;
-  int result = ParseRegistryQueryText(r.text().c_str(), &query);
-  if (result != kResultNowhereToPutValue) r.Sets(query.variable);
-  if (result == kResultOk) return;
-  static const FaultText kFaults[] = {{kResultNowhereToPutValue, "no '=' after the variable name"},
-                                      {kResultNoRegistryRoot, kNoRootText},
-                                      {kResultNoSubkey, "no ',' between the key and the value name"}};
-  FailWith(r, result, kFaults, reported);
-}
+// --- advice of the checker's own, for a few rows ---------------------------------------------
 
-void VariableName(Reader& r) { r.Sets(r.text()); }
-
-// --- the rows, in keyword order ---------------------------------------------------------
-
-void Call(Reader& r) {
-  size_t equals = Find(r.text(), '=');
-  if (equals != std::string::npos) r.Sets(Before(r.text(), equals));
-}
-
-void ContinueIf(Reader& r) { r.Condition(r.text()); }
-
-void FindRegKey(Reader& r) {
-  std::string key;
-  if (Assignment(r, kPathChars, true, &key)) RootOf(r, key, kResultNoRegistryRoot);
-}
-
-void GetRegValue(Reader& r) {
-  RegistryQueryForm(r, true);
-  r.MayStoreEmpty();  // a missing key or value stores ""
-}
-void FindRegValue(Reader& r) { RegistryQueryForm(r, false); }
-
-void SetRegValue(Reader& r) {
-  RegistryAssignmentText assignment;
-  int result = ParseRegistryAssignmentText(r.text().c_str(), &assignment);
-  static const FaultText kFaults[] = {{kResultNoRegistryRoot, kNoRootText},
-                                      {kResultNoSubkey, "no ',' between the key and the value name"},
-                                      {kResultNoValueName, "no '=' between the value name and the data"}};
-  FailWith(r, result, kFaults);
-  if (result != kResultOk) return;
-  r.Part(assignment.data, Use::kActing);
-  if (assignment.dataType == RegistryDataType::kDword) return r.Number(assignment.data, "the /REG_DWORD: data");
-  // Only /REG_SZ: and /REG_DWORD: name a type; any other such prefix is part of the string.
-  const std::string data = assignment.data;
+// Only /REG_SZ: and /REG_DWORD: name a type (in any case); any other prefix of that look is
+// part of the string, and a DWORD is read as a number.
+void SetRegValueAdvice(Reader& r, const ArgumentFields& fields) {
+  const std::string data = fields.field[2];
+  if (fields.kind == kKindDword) return r.Number(data);
   const size_t colon = Find(data, ':');
-  const std::string prefix = Before(data, colon);
-  if (colon != std::string::npos &&
-      (StartsWithIgnoringCase(prefix.c_str(), "/REG") || StartsWithIgnoringCase(prefix.c_str(), "REG_"))) {
+  if (colon == std::string::npos || colon == 0) return;
+  const std::string prefix = data.substr(0, colon);
+  bool word = true;
+  for (char c : prefix.substr(prefix[0] == '/' ? 1 : 0)) word = word && (IsAsciiAlnum(c) || c == '_');
+  const bool typeLike = prefix[0] == '/' || StartsWithIgnoringCase(prefix.c_str(), "REG_");
+  if (word && typeLike && prefix.size() > 1) {
     r.Warns("'" + prefix + ":' is no type prefix (/REG_SZ: or /REG_DWORD:): the run writes the whole text as a string");
   }
 }
 
-void GetIniFileValue(Reader& r) {
-  r.Part(r.text(), Use::kActing);
-  r.MayStoreEmpty();
-  IniReadArgs args;
-  int result = ParseIniReadArgs(r.text().c_str(), &args);
-  if (result != kResultNowhereToPutValue) r.Sets(args.variable);
-  static const FaultText kFaults[] = {{kResultNowhereToPutValue, "no '=' after the variable name"},
-                                      {kResultNoIniFile, "no ',' after the file name (VAR=file,section,key)"},
-                                      {kResultNoIniSection, "no ',' after the section name (VAR=file,section,key)"},
-                                      {kResultNoValueToSet, "the key is too long"}};
-  FailWith(r, result, kFaults);
-  r.SubstitutedFirst();
+void SetAdvice(Reader& r, const ArgumentFields& fields) {
+  if (TrimmedText(WithoutReferences(fields.field[1])).empty()) r.MayStoreEmpty();  // references alone may be empty
 }
 
-void SetIniFileValue(Reader& r) {
-  IniWriteArgs args;
-  int result = ParseIniWriteArgs(r.text().c_str(), &args);
-  static const FaultText kFaults[] = {{kResultNoIniFile, "no ',' after the file name (file,section,key=value)"},
-                                      {kResultNoIniSection, "no ',' after the section name (file,section,key=value)"},
-                                      {kResultNoValueToSet, "no '=' after the key (file,section,key=value)"},
-                                      {kResultNowhereToGetValue, "the value is too long"}};
-  FailWith(r, result, kFaults);
-  if (result != kResultOk) return;
-  r.Part(args.file, Use::kActing);
-  r.Part(args.value, Use::kActing);
-}
-
-void FindIniFileValue(Reader& r) {
-  IniReadArgs args;
-  int result = ParseIniReadArgs(r.text().c_str(), &args);
-  if (result == kResultNowhereToPutValue) {
-    r.Warns("no '=' after the variable name: the run passes over the line and sets nothing");
-    return;
-  }
-  r.Sets(args.variable);
-  if (result != kResultOk) r.Warns("not of the form VAR=file,section,key: the run stores FALSE");
-}
-
-void DeleteIniFileSection(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.Fails(kResultBadSwitch, "no ',' between the file and the section");
-  r.Part(Before(r.text(), comma), Use::kActing);
-}
-
-void ActingWhole(Reader& r) { r.Part(r.text(), Use::kActing); }
-void ShownWhole(Reader& r) { r.Part(r.text(), Use::kShown); }
-
-void ActingNotEmpty(Reader& r) {
-  r.Part(r.text(), Use::kActing);
-  if (TrimmedText(r.text()).empty()) r.Fails(kResultBadSwitch, "nothing is named");
-}
-
-void ReturnIf(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.Fails(kResultBadSwitch, "no ',' between the condition and the value");
-  r.Condition(Before(r.text(), comma));
-  r.Part(After(r.text(), comma), Use::kActing);  // an undefined variable fails the line
-}
-
-void Set(Reader& r) {
-  std::string value;
-  if (!Assignment(r, kSetValueChars, true, &value)) return;
-  r.Part(value, Use::kActing);
-  if (TrimmedText(WithoutReferences(value)).empty()) r.MayStoreEmpty();  // references alone may be empty
-}
-
-void GetFileVersion(Reader& r) {
-  std::string file;
-  if (AssignmentOr(r, kResultNoFileVersion, &file)) r.Part(file, Use::kActing);
-}
-
-void CanAllFilesBeCopied(Reader& r) {
-  size_t equals = Find(r.text(), '=');
-  if (equals == std::string::npos) return r.Warns("no '=' after the variable name: the run passes over the line");
-  r.Sets(Before(r.text(), equals));
-}
-
-void CreateRegKey(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  RootOf(r, Before(r.text(), comma), kResultNoRegistryRoot);
-  if (!r.reading().faults.empty()) return;
-  if (TrimmedText(After(r.text(), comma)).empty()) {
-    r.Fails(kResultBadSwitch, "no new key is named (ROOT\\parent,newkey)");
-  }
-}
-
-void DeleteRegValue(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.Fails(kResultBadSwitch, "no ',' between the key and the value name");
-  std::string key = Before(r.text(), comma);
-  RootOf(r, key, kResultNoRegistryRoot);
-  r.ActsOn(key);
-  r.Part(After(r.text(), comma), Use::kActing);
-}
-
-// DELETEREGKEY and DELETEEMPTYREGKEY give 51 for a missing root, DELETEREGKEYRECURSIVE 20.
-void DeleteRegKey(Reader& r) {
-  RootOf(r, r.text(), kResultBadSwitch);
-  r.ActsOn(r.text());
-}
-void DeleteRegKeyRecursive(Reader& r) {
-  RootOf(r, r.text(), kResultNoRegistryRoot);
-  r.ActsOn(r.text());
-}
-
-void IsRegKeyEmpty(Reader& r) {
-  std::string key;
-  if (AssignmentOr(r, kResultBadSwitch, &key)) RootOf(r, key, kResultNoRegistryRoot);
-}
-
-void QuietAssignment(Reader& r) { Assignment(r, kPathChars, false, nullptr); }
-void ReportedAssignment(Reader& r) { Assignment(r, kPathChars, true, nullptr); }
-
-void FileExists(Reader& r) {
-  std::string path;
-  if (Assignment(r, kPathChars, false, &path)) r.Part(path, Use::kActing);
-}
-
-void StripFileName(Reader& r) {
-  VariableName(r);
-  r.reading().readsByName = TrimmedText(r.text());
-}
-
-void GetSpecialDir(Reader& r) {
-  std::string name;
-  if (!AssignmentOr(r, kResultBadSwitch, &name)) return;
-  // A shell folder the system lacks stores ""; the temporary, Windows and script folders are
-  // always there.
+// A shell folder the system lacks stores ""; the temporary, Windows and script folders are
+// always there.
+void GetSpecialDirAdvice(Reader& r, const ArgumentFields& fields) {
   static const char* const kAlwaysThere[] = {"TEMP", "WINDOWS", "CURRENT_KIVSCRIPT"};
-  bool alwaysThere = false;
-  for (const char* folder : kAlwaysThere) alwaysThere = alwaysThere || EqualIgnoringCase(name.c_str(), folder);
-  if (!alwaysThere) r.MayStoreEmpty();
-  if (SpecialFolderIndex(name.c_str()) >= 0) return;
-  std::string known;
-  for (const char* folder : kSpecialFolderNames) known += (known.empty() ? "" : ", ") + std::string(folder);
-  r.Fails(kResultBadSwitch, "unknown folder name '" + name + "' (" + known + ")");
+  for (const char* folder : kAlwaysThere) {
+    if (EqualIgnoringCase(fields.field[1], folder)) return;
+  }
+  r.MayStoreEmpty();
 }
 
-void WaitForTime(Reader& r) {
-  std::string word = TrimmedText(r.text());
+void StripFileNameAdvice(Reader& r, const ArgumentFields& fields) { r.reading().readsByName = fields.field[0]; }
+
+void WaitForTimeAdvice(Reader& r, const ArgumentFields& fields) {
+  const std::string word = fields.field[0];
   size_t p = (!word.empty() && (word[0] == '-' || word[0] == '+')) ? 1 : 0;
   if (p < word.size() && word[p] >= '0' && word[p] <= '9') return;
   r.reading().waitsOn = word;  // a variable's name, or a word that reads as 0
 }
 
-void WaitTillUnlocked(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.Warns("no ',' and no time: the run does not wait");
-  r.Number(After(r.text(), comma), "the time");
+void WaitTillUnlockedAdvice(Reader& r, const ArgumentFields&) {
+  if (Find(r.text(), ',') == std::string::npos) r.Warns("no ',' and no time: the run does not wait");
 }
 
-void CreateDir(Reader& r) {
-  r.Part(r.text(), Use::kActing);
-  std::string path = TrimmedText(r.text());
-  bool drive = path.size() >= 2 && path[1] == ':';
-  if (!HoldsVariable(path) && path.size() < kShortestDriveFolder && !drive) {
-    r.StopsQuietly(kResultBadSwitch, "the path '" + path + "' is too short to be a folder to create");
-  }
-}
-
-void RemoveDir(Reader& r) {
-  r.Part(r.text(), Use::kActing);
-  r.ActsOn(r.text());
-}
-
-void GotoIf(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos)
-    return r.StopsQuietly(kResultBadSwitch, "no ',' between the condition and the section");
-  r.Condition(Before(r.text(), comma));
-}
-
-void CallIf(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.Fails(kResultBadSwitch, "no ',' between the condition and the section");
-  r.Condition(Before(r.text(), comma));
-  std::string target = After(r.text(), comma);
-  if (Find(target, '=') != std::string::npos) r.Sets(Before(target, Find(target, '=')));
-}
-
-void Progress(Reader& r) {
-  char copy[kArgumentCopyChars];
-  CopyText(copy, sizeof(copy), r.text().c_str());
-  TrimText(copy);
-  char fields[4][kPathChars] = {"", "", "", ""};
-  const char* position = copy;
-  for (auto& field : fields) {
-    if (position != nullptr) position = NextField(position, field, sizeof(field), ',');
-  }
-  r.Part(fields[3], Use::kShown);
-  if (fields[0][0] == '\0' || fields[1][0] == '\0') {
-    return r.Fails(kResultBadSwitch, "the first two numbers are required (PROGRESS first,second[,third[,text]])");
-  }
-  r.Number(fields[0], "the first number");
-  r.Number(fields[1], "the second number");
-  if (fields[2][0] != '\0') r.Number(fields[2], "the third number");
-}
-
-void InstallCab(Reader& r) {
-  std::string value;
-  if (!AssignmentOr(r, kResultBadSwitch, &value)) return;
-  if (value.empty() || TrimmedText(Before(value, Find(value, ','))).empty()) {
-    return r.Fails(kResultBadSwitch, "no package is named (INSTALLCAB VAR=package[,options])");
-  }
-  r.Part(value, Use::kActing);
-  r.SubstitutedFirst();
-}
-
-void WaitForWindowClose(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (TrimmedText(Before(r.text(), comma)).empty()) return r.Fails(kResultBadSwitch, "no window is named");
-  if (comma != std::string::npos && !TrimmedText(After(r.text(), comma)).empty())
-    r.Number(After(r.text(), comma), "the time");
-}
-
-void YesNo(Reader& r) {
-  std::string question;
-  if (Assignment(r, kSetValueChars, true, &question)) r.Part(question, Use::kActing);
-}
-
-void StartUserApp(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.Fails(kResultBadSwitch, "no ',' between the command and the number");
-  r.Part(Before(r.text(), comma), Use::kActing);
-  r.Number(After(r.text(), comma), "the number");
-}
-
-void AddStartMenu(Reader& r) {
-  size_t comma = Find(r.text(), ',');
-  if (comma == std::string::npos) return r.Fails(kResultBadSwitch, "no ',' between the name and the target");
-  r.Part(r.text(), Use::kActing);
-}
-
-void SetFinalStatus(Reader& r) {
-  r.Part(r.text(), Use::kActing);
-  r.Number(Before(r.text(), Find(r.text(), ',')), "the status");
-}
-
-void SetProgress(Reader& r) {
-  r.Part(r.text(), Use::kShown);
-  r.Number(Before(r.text(), Find(r.text(), ',')), "the percentage");
-}
-
-void GetParam(Reader& r) {
-  std::string key;
-  if (Assignment(r, kLongValueChars, true, &key)) r.Part(key, Use::kActing);
-  r.MayStoreEmpty();  // a parameter the host did not pass
-}
-
-void IsAdmin(Reader& r) {
-  if (TrimmedText(r.text()).empty()) return r.Fails(kResultBadSwitch, "no variable is named");
-  VariableName(r);
-}
-
-void IsProcessRunning(Reader& r) {
-  std::string name;
-  if (!AssignmentOr(r, kResultBadSwitch, &name)) return;
-  r.Part(name, Use::kActing);
-  if (name.empty()) r.Fails(kResultBadSwitch, "no process is named");
-}
-
-void CopyOneFile(Reader& r) {
-  r.Part(r.text(), Use::kActing);
-  if (Find(r.text(), ',') == std::string::npos)
-    r.Fails(kResultBadSwitch, "no ',' between the source and the destination");
-  r.SubstitutedFirst();
-}
-
-void GetTimeStamp(Reader& r) {
-  r.Part(r.text(), Use::kActing);
-  r.Sets(Before(r.text(), Find(r.text(), '=')));
-}
-
-void Nothing(Reader&) {}
-
-using RuleFunction = void (*)(Reader&);
-struct Rule {
+using Advice = void (*)(Reader&, const ArgumentFields&);
+struct AdviceRow {
   int opcode;
-  RuleFunction read;
+  Advice advise;
+};
+const AdviceRow kAdvice[] = {
+    {kOpSetRegValue, SetRegValueAdvice},   {kOpSet, SetAdvice},
+    {kOpGetSpecialDir, GetSpecialDirAdvice}, {kOpStripFileName, StripFileNameAdvice},
+    {kOpWaitForTime, WaitForTimeAdvice},   {kOpWaitTillUnlocked, WaitTillUnlockedAdvice},
 };
 
-// Commands that use their text as written (registry keys, window, service and process names
-// of CLOSEAPP and the service commands, COPYFILES/DELFILES sections) have no parts.
-const Rule kRules[] = {
-    {kOpCall, Call},
-    {kOpContinueIf, ContinueIf},
-    {kOpFindRegKey, FindRegKey},
-    {kOpGetRegValue, GetRegValue},
-    {kOpSetRegValue, SetRegValue},
-    {kOpSetWorkDir, ActingWhole},
-    {kOpGetIniFileValue, GetIniFileValue},
-    {kOpSetIniFileValue, SetIniFileValue},
-    {kOpDeleteIniFileSection, DeleteIniFileSection},
-    {kOpReturn, ShownWhole},
-    {kOpReturnIf, ReturnIf},
-    {kOpSet, Set},
-    {kOpGetFileVersion, GetFileVersion},
-    {kOpCopyFileAs, Nothing},  // never runs: its own check
-    {kOpCloseApp, Nothing},
-    {kOpRun, ActingWhole},
-    {kOpRunWait, ActingWhole},
-    {kOpRunHide, ActingWhole},
-    {kOpStopService, Nothing},
-    {kOpStartService, Nothing},
-    {kOpCanAllFilesBeCopied, CanAllFilesBeCopied},
-    {kOpCreateRegKey, CreateRegKey},
-    {kOpDeleteRegValue, DeleteRegValue},
-    {kOpDeleteRegKey, DeleteRegKey},
-    {kOpDeleteEmptyRegKey, DeleteRegKey},
-    {kOpIsRegKeyEmpty, IsRegKeyEmpty},
-    {kOpDeleteRegKeyRecursive, DeleteRegKeyRecursive},
-    {kOpFindRegValue, FindRegValue},
-    {kOpIsAppRunning, QuietAssignment},
-    {kOpIsServiceRunning, QuietAssignment},
-    {kOpGetOsType, VariableName},
-    {kOpGetOsVersion, VariableName},
-    {kOpGetWindowsDir, VariableName},
-    {kOpGetSpecialDir, GetSpecialDir},
-    {kOpStripFileName, StripFileName},
-    {kOpFileExists, FileExists},
-    {kOpIsCurrentFileOlder, QuietAssignment},
-    {kOpFindIniFileValue, FindIniFileValue},
-    {kOpIsFileLocked, ReportedAssignment},
-    {kOpGetProcessorType, VariableName},
-    {kOpWaitForTime, WaitForTime},
-    {kOpWaitTillUnlocked, WaitTillUnlocked},
-    {kOpCreateDir, CreateDir},
-    {kOpRemoveDir, RemoveDir},
-    {kOpRemoveDirRecursive, RemoveDir},
-    {kOpCopyFiles, Nothing},
-    {kOpDelFiles, Nothing},
-    {kOpFileCio, Nothing},
-    {kOpFileCow, Nothing},
-    {kOpShowMsg, ShownWhole},
-    {kOpGotoIf, GotoIf},
-    {kOpCallIf, CallIf},
-    {kOpProgress, Progress},
-    {kOpInstallCab, InstallCab},
-    {kOpWaitForWindowClose, WaitForWindowClose},
-    {kOpExtendPath, ActingNotEmpty},
-    {kOpYesNo, YesNo},
-    {kOpKillProcess, ActingNotEmpty},
-    {kOpStartUserApp, StartUserApp},
-    {kOpCloseUserApp, ActingWhole},
-    {kOpAddStartMenu, AddStartMenu},
-    {kOpGetStartMenuDir, VariableName},
-    {kOpSetRebootFlag, Nothing},
-    {kOpShellExecute, ActingWhole},
-    {kOpSetFinalStatus, SetFinalStatus},
-    {kOpStartProgressDlg, ShownWhole},
-    {kOpSetProgress, SetProgress},
-    {kOpEndProgressDlg, Nothing},
-    {kOpGetParam, GetParam},
-    {kOpIsAdmin, IsAdmin},
-    {kOpResetLastUpdate, Nothing},
-    {kOpGetKivrunVersion, VariableName},
-    {kOpIsProcessRunning, IsProcessRunning},
-    {kOpCreateSpecialDir, RemoveDir},  // refused for the same protected targets
-    {kOpDeleteOneFile, ActingNotEmpty},
-    {kOpCopyOneFile, CopyOneFile},
-    {kOpPromptReboot, ShownWhole},
-    {kOpGetTimeStamp, GetTimeStamp},
-    {kOpRemoveScanExeFromAutoexec, Nothing},
-};
-
-const Rule* FindRule(int opcode) {
-  for (const Rule& rule : kRules) {
-    if (rule.opcode == opcode) return &rule;
+// What becomes of each field, by its use.
+void ReadFields(Reader& r, const CommandRow& row, const ArgumentFields& fields, bool unsure) {
+  const bool whole = row.whole != FieldUse::kNone;
+  for (int i = 0; i < kMaxFields; ++i) {
+    const FieldSpec& spec = row.fields[i];
+    const std::string text = fields.field[i];
+    switch (spec.use) {
+      case FieldUse::kActing:
+      case FieldUse::kShown:
+        if (!whole) r.Part(text, UseOf(spec.use));
+        break;
+      case FieldUse::kCondition:
+        r.Condition(text);
+        break;
+      case FieldUse::kAsWritten:
+      case FieldUse::kSection:
+        if (HoldsVariable(text) && !(whole && unsure)) {
+          r.reading().literals.push_back({text, spec.use, i == row.targetField});
+        }
+        break;
+      default:
+        break;
+    }
+    if (spec.number && !unsure && !text.empty()) r.Number(text);  // an empty one is absent
   }
-  return nullptr;
 }
 
 }  // namespace
 
+const char* TargetNoun(Target target) {
+  switch (target) {
+    case Target::kRegistryKey:
+      return "key paths";
+    case Target::kSection:
+      return "section names";
+    case Target::kService:
+      return "service names";
+    case Target::kWindow:
+      return "window and class names";
+    case Target::kFile:
+      return "file names";
+    case Target::kFolder:
+      return "folder names";
+    case Target::kIniFile:
+      return "INI section and key names";
+    case Target::kProgram:
+      return "program names";
+    case Target::kNone:
+      break;
+  }
+  return "these names";
+}
+
+LineReading ReadCommandLine(const ScriptLine& line) {
+  Reader r(line);
+  const CommandRow* row = CommandRowOf(line.opcode);
+  r.reading().row = row;
+  if (row == nullptr) return r.reading();
+  char text[kArgumentCopyChars];
+  CopyText(text, sizeof(text), line.argumentText);
+  ArgumentFields fields;
+  const int form = SplitWithForm(*row, text, &fields);
+  // A row that substitutes the whole argument first splits what the variables bring: its
+  // fields, and a fault of its form, are sure only in text without a variable.
+  const bool whole = row->whole != FieldUse::kNone;
+  const bool unsure = whole && HoldsVariable(line.argumentText);
+  if (whole) r.Part(line.argumentText, UseOf(row->whole));
+  if (row->setsField >= 0) r.Sets(fields.field[row->setsField]);  // known even where a later part is faulty
+  if (row->mayStoreEmpty) r.MayStoreEmpty();
+  if (form != kResultOk) {
+    if (unsure) return r.reading();
+    if (line.opcode == kOpFindIniFileValue && form != kResultNowhereToPutValue) {
+      r.Warns("not of the form VAR=file,section,key: the run stores FALSE");
+    } else {
+      ReportFormFault(r, *row, form);
+    }
+    return r.reading();
+  }
+  r.reading().formRead = true;
+  ReadFields(r, *row, fields, unsure);
+  if (row->target == Target::kSection && row->targetField >= 0) {
+    r.reading().section = fields.field[row->targetField];
+    r.reading().runsSection = true;
+  }
+  if (row->guard != Guard::kNone && row->targetField >= 0) {
+    r.reading().path = whole ? TrimmedText(line.argumentText) : fields.field[row->targetField];
+    r.reading().pathSubstituted = row->whole == FieldUse::kActing;
+  }
+  for (const AdviceRow& advice : kAdvice) {
+    if (advice.opcode == line.opcode) advice.advise(r, fields);
+  }
+  return r.reading();
+}
+
+bool EveryKeywordHasARule() {
+  for (const CommandRow& row : CommandTable) {
+    if (CommandRowOf(row.opcode) != &row || row.form == nullptr) return false;
+  }
+  return true;
+}
 bool HoldsVariable(const std::string& text) { return text.find("%%") != std::string::npos; }
 
 std::string TrimmedText(const std::string& text) {
@@ -623,15 +324,3 @@ std::string RunFails(int code) { return "the run fails with " + std::to_string(c
 
 std::string RunStopsQuietly(int code) { return RunFails(code) + ", without an error line"; }
 
-LineReading ReadCommandLine(const ScriptLine& line) {
-  Reader reader(line);
-  if (const Rule* rule = FindRule(line.opcode)) rule->read(reader);
-  return reader.reading();
-}
-
-bool EveryKeywordHasARule() {
-  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) {
-    if (FindRule(row->opcode) == nullptr) return false;
-  }
-  return true;
-}

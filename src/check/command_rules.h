@@ -1,12 +1,14 @@
-// What the checker knows of each command's argument, read with the argument routines its
-// handler uses: the faults of its form (with the result code the run gives), the parts of it
-// that are substituted and how, and the variable the line may set. One row per keyword.
+// What the checker knows of a command line, read from the command's row (engine/command_forms.h),
+// the same row its handler reads: the faults of its form (with the result code the run
+// gives), the parts that are substituted and how, the parts used as written, the variable the
+// line may set, the section it runs and the target its guard protects.
 #pragma once
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "check/diagnostics.h"
+#include "engine/command_forms.h"
 #include "engine/script.h"
 
 // How a part's %%NAME%% references are read by the run.
@@ -25,6 +27,7 @@ struct TextPart {
 extern const char kArgumentFormCheck[];  // a form the run stops at (error) or passes over (warning)
 extern const char kNumberCheck[];        // a number that reads as 0
 extern const char kConditionCheck[];     // a condition clause without a comparison
+extern const char kLiteralVariableCheck[];  // a %%NAME%% in a part the run uses as written
 
 struct Fault {
   const char* check;
@@ -32,13 +35,26 @@ struct Fault {
   std::string message;
 };
 
+// A part the run uses as written that holds a %%NAME%%.
+struct LiteralPart {
+  std::string text;
+  FieldUse use;    // kAsWritten or kSection
+  bool isTarget;   // the part is what the command acts on
+};
+
 struct LineReading {
+  const CommandRow* row = nullptr;     // nullptr for a word that is no keyword
+  bool formRead = false;               // the argument has its form (no fault, or one not sure)
   std::vector<Fault> faults;           // of the argument's form and its numbers
   std::vector<TextPart> parts;         // the substituted parts
+  std::vector<LiteralPart> literals;   // parts used as written that hold a %%NAME%%
   std::string sets;                    // the variable the line may set; empty when none
   std::string readsByName;             // a variable the line reads by its bare name (STRIPFILENAME)
   std::optional<std::string> waitsOn;  // WAITFORTIME's word when it is no number: a variable name
-  std::string path;                    // the folder or key a destructive command acts on, as written
+  std::string section;                 // the section the line runs, as written; empty when none
+  bool runsSection = false;            // CALL, CALLIF, GOTOIF, COPYFILES or DELFILES with its form
+  std::string path;                    // the target the row's guard protects, as written
+  bool pathSubstituted = false;        // the run substitutes the target (a folder) before the guard
   bool mayStoreEmpty = false;          // the variable it sets may be left empty (a missing key, file, name)
 };
 
@@ -46,6 +62,9 @@ LineReading ReadCommandLine(const ScriptLine& line);
 
 // True when every keyword's opcode has a row (the checker's own consistency test).
 bool EveryKeywordHasARule();
+
+// Words for what a row's target is, for messages ("key paths", "section names").
+const char* TargetNoun(Target target);
 
 // True when the text holds a "%%" (a variable reference, or the start of one).
 bool HoldsVariable(const std::string& text);

@@ -24,11 +24,11 @@ void BuildView(ScriptView* view) {
     section.targets.reserve(section.lines.size());
     for (const ScriptLine* line : section.lines) {
       section.readings.push_back(ReadCommandLine(*line));
-      std::string target;
+      // Section names are never substituted: a target is found by its name as written.
+      const LineReading& reading = section.readings.back();
       int index = -1;
-      if (SectionTarget(line, &target)) {
-        if (HoldsVariable(target)) view->variableTargets = true;
-        const ScriptSection* found = FindSection(view->context->sections, target.c_str());
+      if (reading.runsSection) {
+        const ScriptSection* found = FindSection(view->context->sections, reading.section.c_str());
         if (found != nullptr) index = indexOf[found];
       }
       section.targets.push_back(index);
@@ -37,8 +37,8 @@ void BuildView(ScriptView* view) {
 
   const ScriptSection* start = FindSection(view->context->sections, view->start.c_str());
   view->startIndex = start != nullptr ? indexOf[start] : -1;
-  view->reached.assign(view->sections.size(), view->variableTargets && view->startIndex >= 0);
-  if (view->startIndex < 0 || view->variableTargets) return;
+  view->reached.assign(view->sections.size(), false);
+  if (view->startIndex < 0) return;
   std::vector<int> pending = {view->startIndex};
   view->reached[static_cast<size_t>(view->startIndex)] = true;
   while (!pending.empty()) {

@@ -28,8 +28,7 @@ struct ScriptView {
   std::string packageDir;
   std::vector<SectionView> sections;  // in file order
   int startIndex = -1;
-  bool variableTargets = false;  // some CALL, GOTOIF, ... names its section through a variable
-  std::vector<bool> reached;     // per section: the start section reaches it (all when unsure)
+  std::vector<bool> reached;  // per section: the start section reaches it
 
   bool Parsed() const { return loadResult == 0 && context != nullptr; }
   // The text up to its first NUL byte, which ends it for the loader.
@@ -43,9 +42,6 @@ struct Finding {
 };
 using Findings = std::vector<Finding>;
 
-// The section a line runs, as its handler reads it: "CALL Section", "CALL VAR=Section",
-// "CALLIF cond,[VAR=]Section", "GOTOIF cond,Section", "COPYFILES Section", "DELFILES Section".
-bool SectionTarget(const ScriptLine* line, std::string* target);
 std::string Upper(std::string text);
 
 // Builds the view of a loaded script (context may be nullptr).

@@ -7,9 +7,11 @@
 
 #include "check/script_view.h"
 #include "engine/argument_forms.h"
+#include "engine/command_forms.h"
 #include "engine/keywords.h"
+#include "engine/path_shape.h"
 #include "engine/result_codes.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/folder_entries.h"
 
 namespace {
@@ -19,12 +21,14 @@ constexpr size_t kLongestListName = kPathChars - 1 - kShortestFolderChars;
 
 bool IsListEntry(const ScriptLine* line) { return line->opcode == kOpFileCio || line->opcode == kOpFileCow; }
 
-// An entry's source and destination names, as the list commands split them.
+// An entry's source and destination names, as the list commands split them (their row's form).
 void SplitEntry(const ScriptLine* line, std::string* source, std::string* destination) {
-  char sourceName[kPathChars], destinationName[kPathChars];
-  SplitListEntry(line->argumentText, sourceName, destinationName);
-  *source = sourceName;
-  *destination = destinationName;
+  char text[kArgumentCopyChars];
+  CopyText(text, sizeof(text), line->argumentText);
+  ArgumentFields fields;
+  SplitWithForm(*CommandRowOf(line->opcode), text, &fields);
+  *source = fields.field[0];
+  *destination = fields.field[1];
 }
 
 // The sections named as lists: by COPYFILES (copy lists) or by either command.
@@ -98,66 +102,38 @@ class PackageFolder {
 
 // Why Kivrun refuses to remove a folder written as `path`, or "" when it does not. The run
 // decides with the real folders of the machine; this knows their usual names.
-std::string ProtectedFolderReason(std::string path) {
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  if (path.empty()) return "an empty path";
-  if (path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0) return "a device path";
-  std::vector<std::string> components;
-  size_t begin = 0;
-  std::string kind = "drive";
-  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\' && IsAsciiAlnum(path[0])) {
-    begin = 3;
-  } else if (path.compare(0, 2, "\\\\") == 0) {
-    size_t share = path.find('\\', 2);
-    if (share == std::string::npos) return "a network share's root";
-    size_t rest = path.find('\\', share + 1);
-    if (rest == std::string::npos) return "a network share's root";
-    begin = rest + 1;
-    kind = "share";
-  } else {
-    return "a relative or drive-less path";
-  }
-  std::string component;
-  for (size_t i = begin; i <= path.size(); ++i) {
-    if (i < path.size() && path[i] != '\\') {
-      component += path[i];
-      continue;
-    }
-    std::string trimmed = TrimmedText(component);
-    component.clear();
-    if (trimmed.empty() || trimmed == ".") continue;
-    if (trimmed == "..") {
-      if (!components.empty()) components.pop_back();
-      continue;
-    }
-    components.push_back(Upper(trimmed));
-  }
-  if (components.empty()) return kind == "drive" ? "a drive root" : "a network share's root";
+std::string ProtectedFolderReason(const std::string& path) {
+  char normal[kArgumentCopyChars];
+  const PathShape shape = ClassifyFolderPath(path.c_str(), normal, sizeof(normal));
+  if (shape != PathShape::kFolder) return PathShapeText(shape);
+  const std::string folder = Upper(normal);
+  if (folder[0] == '\\') return "";  // a share: its folders are nobody's system folders
   static const char* const kSystemFolders[] = {
       "WINDOWS",         "WINNT",         "WINDOWS\\SYSTEM32", "WINDOWS\\SYSTEM",     "WINDOWS\\SYSWOW64",
       "WINNT\\SYSTEM32", "WINNT\\SYSTEM", "PROGRAM FILES",     "PROGRAM FILES (X86)", "PROGRA~1",
       "PROGRA~2"};
-  std::string joined;
-  for (const std::string& part : components) joined += (joined.empty() ? "" : "\\") + part;
-  for (const char* folder : kSystemFolders) {
-    if (kind == "drive" && joined == folder) return "a Windows, system or Program Files folder";
+  const std::string below = folder.substr(3);  // after "C:\\"
+  for (const char* system : kSystemFolders) {
+    if (below == system) return "a Windows, system or Program Files folder";
   }
   return "";
 }
 
-bool IsFolderCommand(int opcode) {
-  return opcode == kOpRemoveDir || opcode == kOpRemoveDirRecursive || opcode == kOpCreateSpecialDir;
+// Why the row's guard refuses `target` as the run would read it, or "".
+std::string RefusalReason(Guard guard, const std::string& target) {
+  if (guard == Guard::kProtectedFolder) return ProtectedFolderReason(target);
+  if (guard == Guard::kRootKey && RegistryRootIndex(target.c_str()) >= 0 &&
+      IsRootOnlyKeyPath(target.c_str() + kRootPrefixChars)) {
+    return "a root key alone";
+  }
+  return "";
 }
 
-bool IsKeyDelete(int opcode) {
-  return opcode == kOpDeleteRegKey || opcode == kOpDeleteEmptyRegKey || opcode == kOpDeleteRegKeyRecursive ||
-         opcode == kOpDeleteRegValue;
-}
+Guard GuardOf(const LineReading& reading) { return reading.row != nullptr ? reading.row->guard : Guard::kNone; }
 
 }  // namespace
 
 void CheckListEntryOutsideList(const ScriptView& view, Findings* findings) {
-  if (view.variableTargets) return;  // a list may be named through a variable
   const std::vector<bool> lists = ListSections(view, false);
   for (size_t s = 0; s < view.sections.size(); ++s) {
     if (lists[s] || !view.sections[s].first) continue;  // a second section of a name never runs
@@ -216,14 +192,11 @@ void CheckProtectedTarget(const ScriptView& view, Findings* findings) {
   for (const SectionView& section : view.sections) {
     for (size_t i = 0; i < section.lines.size(); ++i) {
       const ScriptLine* line = section.lines[i];
-      const std::string& path = section.readings[i].path;
-      std::string reason;
-      if (IsFolderCommand(line->opcode) && !HoldsVariable(path)) {
-        reason = ProtectedFolderReason(path);
-      } else if (IsKeyDelete(line->opcode) && RegistryRootIndex(path.c_str()) >= 0 &&
-                 IsRootOnlyKeyPath(path.c_str() + kRootPrefixChars)) {
-        reason = "a root key alone";
-      }
+      const LineReading& reading = section.readings[i];
+      const std::string& path = reading.path;
+      // A substituted target with a variable in it is the empty-variable check's.
+      if (reading.pathSubstituted && HoldsVariable(path)) continue;
+      const std::string reason = RefusalReason(GuardOf(reading), path);
       if (reason.empty()) continue;
       findings->push_back({line->lineNumber,
                            std::string(line->commandWord) + " on " + reason + " ('" + path +
@@ -250,13 +223,13 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
         if (part.use != Use::kCondition) continue;
         for (const std::string& name : ReferenceNames(part.text)) tested.insert(name);
       }
-      const std::string& path = section.readings[i].path;
-      if (!HoldsVariable(path) || !(IsFolderCommand(line->opcode) || IsKeyDelete(line->opcode))) continue;
+      // Only a target the run substitutes can be emptied by a variable: key paths are used as
+      // written.
+      const LineReading& reading = section.readings[i];
+      const std::string& path = reading.path;
+      if (!reading.pathSubstituted || !HoldsVariable(path)) continue;
       std::string rest = WithoutReferences(path);
-      bool refused = IsFolderCommand(line->opcode)
-                         ? !ProtectedFolderReason(rest).empty()
-                         : RegistryRootIndex(rest.c_str()) >= 0 && IsRootOnlyKeyPath(rest.c_str() + kRootPrefixChars);
-      if (!refused) continue;
+      if (RefusalReason(GuardOf(reading), rest).empty()) continue;
       for (const std::string& name : ReferenceNames(path)) {
         auto empty = mayBeEmpty.find(name);
         if (empty == mayBeEmpty.end() || tested.count(name) != 0) continue;

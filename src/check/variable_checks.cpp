@@ -1,8 +1,8 @@
 // The variable checks. A %%NAME%% is reported only when no line at all could have set NAME
 // before it on any path from the start section: a variable set conditionally, in a called
 // section or on an earlier pass of a loop counts as set. The flow is followed through CALL,
-// CALLIF, GOTOIF, COPYFILES and DELFILES; when a target is held in a variable any section may
-// run anywhere, and only names that no line sets at all are reported.
+// CALLIF, GOTOIF, COPYFILES and DELFILES, whose sections are named as written (never through
+// a variable).
 #include <cstdint>
 #include <unordered_map>
 
@@ -71,7 +71,7 @@ class VariableFlow {
         if (index >= 0 || section.targets[i] >= 0) steps_[s].push_back({i, section.targets[i], index});
       }
     }
-    if (follow && view.startIndex >= 0 && !view.variableTargets && !TooLargeToFollow()) Follow();
+    if (follow && view.startIndex >= 0 && !TooLargeToFollow()) Follow();
   }
 
   // The flow keeps two sets of names per section. Past this many 64-bit words in each (64 MiB
@@ -195,7 +195,7 @@ void CheckUndefinedVariables(const ScriptView& view, Findings* findings) {
   if (view.startIndex < 0) return;
   VariableFlow flow(view, true);
   NearNames setNames(flow.names());
-  if (!view.variableTargets && flow.TooLargeToFollow()) {
+  if (flow.TooLargeToFollow()) {
     findings->push_back({1,
                          std::to_string(view.sections.size()) + " sections by " + std::to_string(flow.names().size()) +
                              " variable names are more than the checker follows: only names that no line sets "

@@ -4,29 +4,17 @@
 
 #include <cstring>
 
-#include "engine/report.h"
-#include "engine/result_codes.h"
-#include "engine/text.h"
+#include "engine/path_shape.h"
+#include "base/text.h"
 #include "platform/win32_handles.h"
 
 namespace {
 
 constexpr size_t kFullPathChars = MAX_PATH;
 
-bool IsSlash(char c) { return c == '\\' || c == '/'; }
-bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// A path that names one place whatever the working folder is: X:\... or \\server\...
-// Device paths (\\?\, \\.\) are no folders a script removes.
-bool IsAbsoluteShape(const char* path) {
-  if (IsDriveLetter(path[0]) && path[1] == ':' && IsSlash(path[2])) return true;
-  if (!IsSlash(path[0]) || !IsSlash(path[1])) return false;
-  return path[2] != '\0' && path[2] != '?' && path[2] != '.' && !IsSlash(path[2]);
-}
-
 void StripTrailingSlashes(char* path) {
   size_t length = std::strlen(path);
-  while (length > 0 && IsSlash(path[length - 1])) path[--length] = '\0';
+  while (length > 0 && (path[length - 1] == '\\' || path[length - 1] == '/')) path[--length] = '\0';
 }
 
 // The absolute, normalised spelling ("..", "." and doubled separators resolved), without a
@@ -37,17 +25,6 @@ bool FullPath(const char* path, char* full) {
   if (length == 0 || length >= kFullPathChars) return false;
   StripTrailingSlashes(full);
   return true;
-}
-
-// C: (what C:\ becomes once its backslash is stripped), or \\server, \\server\share.
-bool IsRootOfVolume(const char* full) {
-  if (IsDriveLetter(full[0]) && full[1] == ':' && full[2] == '\0') return true;
-  if (!IsSlash(full[0]) || !IsSlash(full[1])) return false;
-  int separators = 0;
-  for (const char* p = full + 2; *p != '\0'; ++p) {
-    if (IsSlash(*p)) ++separators;
-  }
-  return separators < 2;
 }
 
 bool SameFolder(const char* a, const char* b) {
@@ -135,17 +112,9 @@ bool IsProtectedFolder(const char* path) {
   char text[kFullPathChars];
   if (!CopyText(text, sizeof(text), path)) return true;  // too long to name one folder
   TrimText(text);
-  if (text[0] == '\0' || !IsAbsoluteShape(text)) return true;
+  if (ClassifyFolderPath(text) != PathShape::kFolder) return true;
+  // The system's own spelling decides: what it makes of the path must still be a folder.
   char full[kFullPathChars];
-  if (!FullPath(text, full) || IsRootOfVolume(full)) return true;
+  if (!FullPath(text, full) || ClassifyFolderPath(full) != PathShape::kFolder) return true;
   return IsSystemFolder(full);
-}
-
-
-int GuardFolderTarget(ScriptContext* context, const ScriptLine* line, const char* path) {
-  return IsProtectedFolder(path) ? FailLine(context, line, kResultBadSwitch) : kResultOk;
-}
-
-int GuardRegistryKeyTarget(ScriptContext* context, const ScriptLine* line, const char* keyPath) {
-  return IsRootOnlyKeyPath(keyPath) ? FailLine(context, line, kResultBadSwitch) : kResultOk;
 }

@@ -1,18 +1,13 @@
-// The targets that no command may destroy or open up, whatever a script says: which folders
-// REMOVEDIR, REMOVEDIRRECURSIVE and CREATESPECIALDIR refuse, and which keys the registry
-// deletes refuse. A refused target fails the line with 51 and nothing is changed.
+// The folders that no command may destroy or open up, whatever a script says. The rows of
+// REMOVEDIR, REMOVEDIRRECURSIVE and CREATESPECIALDIR name this rule as their guard, and the
+// executor applies it before their handlers run (the registry deletes' guard, a root key
+// alone, is portable and lives with the rows). A refused target fails the line with 51 and
+// nothing is changed.
 #pragma once
-#include "engine/argument_forms.h"  // IsRootOnlyKeyPath
-#include "engine/script.h"
 
-// True for a folder that must never be removed or have its access list replaced: an empty
-// path, a relative or drive-less path (\sub, sub, C:sub), a device path (\\?\, \\.\), a
-// drive root (C:, C:\), a network share's root (\\server\share), and the Windows folder,
-// the system folder and the Program Files folder themselves (by any spelling that names
-// them: other case, trailing backslash, "..", short names).
+// True for a folder that must never be removed or have its access list replaced: every
+// path that is no folder by its shape (empty, relative or drive-less, a device path, a
+// drive or share root: engine/path_shape.h), one too long to name, and the Windows
+// folder, the system folder and the Program Files folder themselves (by any spelling that
+// names them: other case, trailing backslash, "..", short names).
 bool IsProtectedFolder(const char* path);
-
-
-// The guards the commands call: 0, or the line fails with 51 by the handler convention.
-int GuardFolderTarget(ScriptContext* context, const ScriptLine* line, const char* path);
-int GuardRegistryKeyTarget(ScriptContext* context, const ScriptLine* line, const char* keyPath);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "engine/script.h"
-#include "engine/text.h"
+#include "base/text.h"
 
 // NAME=VALUE: 0; 23 without "=" (or a name too long); 25 when the value does not fit.
 int SplitAssignment(const char* text, char* name, size_t nameSize, char* value, size_t valueSize);

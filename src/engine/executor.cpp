@@ -1,12 +1,16 @@
 #include "engine/executor.h"
 
+#include "engine/acting_text.h"
+#include "engine/argument_forms.h"
+#include "engine/command_forms.h"
 #include "engine/flow_commands.h"
 #include "engine/keywords.h"
 #include "engine/loader.h"
+#include "engine/path_shape.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
 
 const HandlerRow HandlerTable[] = {
@@ -25,18 +29,21 @@ const HandlerRow HandlerTable[] = {
 namespace {
 
 constexpr int kOpcodeSlots = kOpRemoveScanExeFromAutoexec + 1;
-constexpr int kMaxFamilies = 16;
 constexpr size_t kLoggedLineChars = 2000;
 
-const HandlerRow* g_families[kMaxFamilies] = {};
+const HandlerRow* g_families[kMaxCommandFamilies] = {};
 int g_familyCount = 0;
 CommandHandler g_dispatch[kOpcodeSlots] = {};
 bool g_dispatchReady = false;
 
+// Without the platform's rule: every path that is no folder of its own shape is refused.
+bool IsProtectedByShape(const char* path) { return ClassifyFolderPath(path) != PathShape::kFolder; }
+FolderRule g_folderRule = IsProtectedByShape;
+
 // One slot per opcode, filled from the tables in walking order: the first row wins.
 void BuildDispatch() {
   for (CommandHandler& slot : g_dispatch) slot = nullptr;
-  const HandlerRow* tables[kMaxFamilies + 1] = {HandlerTable};
+  const HandlerRow* tables[kMaxCommandFamilies + 1] = {HandlerTable};
   for (int i = 0; i < g_familyCount; ++i) tables[i + 1] = g_families[i];
   for (int t = 0; t <= g_familyCount; ++t) {
     for (const HandlerRow* row = tables[t]; row->opcode != kOpNone; ++row) {
@@ -58,10 +65,30 @@ __attribute__((noinline)) void LogExecutingLine(const ScriptContext* context, co
 
 }  // namespace
 
-void AddHandlerRows(const HandlerRow* rows) {
-  if (rows == nullptr || g_familyCount == kMaxFamilies) return;
+bool AddHandlerRows(const HandlerRow* rows) {
+  if (rows == nullptr || g_familyCount == kMaxCommandFamilies) return false;
   g_families[g_familyCount++] = rows;
   g_dispatchReady = false;
+  return true;
+}
+
+void SetProtectedFolderRule(FolderRule rule) { g_folderRule = rule; }
+
+__attribute__((noinline)) int GuardTarget(ScriptContext* context, const ScriptLine* line) {
+  const CommandRow* row = CommandRowOf(line->opcode);
+  if (row == nullptr || row->guard == Guard::kNone || row->targetField < 0) return kResultOk;
+  char text[kPathChars];
+  if (row->whole == FieldUse::kActing) {
+    if (SubstituteWhole(context, line->argumentText, text, sizeof(text)) != kResultOk) return kResultOk;
+  } else {
+    CopyText(text, sizeof(text), line->argumentText);
+  }
+  ArgumentFields fields;
+  if (SplitArgument(*row, text, &fields) != kResultOk) return kResultOk;
+  const char* target = fields.field[row->targetField];
+  const bool refused = row->guard == Guard::kRootKey ? IsRootOnlyKeyPath(target + kRootPrefixChars)
+                                                     : g_folderRule(target);
+  return refused ? FailLine(context, line, kResultBadSwitch) : kResultOk;
 }
 
 CommandHandler FindHandler(int opcode) {
@@ -80,7 +107,7 @@ int ExecuteScript(const char* path, const char* startSection, const char* script
   }
   if (result == kResultConditionalStop) {
     LogStatus("Script: %s  finished on a conditional stop: %s. Line:%d", path, context->errorText,
-              static_cast<int>(context->lineCounter));
+              static_cast<int>(context->stopLine));
     result = kResultOk;
   }
   if (context != nullptr) {
@@ -106,10 +133,12 @@ int ScriptRun(ScriptContext* context, const char* startSection) {
   return result;
 }
 
-int ExecuteLine(ScriptContext* context, ScriptLine* line) {
+int ExecuteLine(ScriptContext* context, const ScriptLine* line) {
   context->errorCode = 0;
   if (context->currentSection != nullptr) context->currentSection->stopFlag = 0;
   LogExecutingLine(context, line);
+  const int guarded = GuardTarget(context, line);
+  if (guarded != kResultOk) return guarded;
   return FindHandler(line->opcode)(context, line);
 }
 
@@ -170,8 +199,8 @@ int RunCalledSection(ScriptContext* context, const ScriptLine* line, const char*
   return RunSection(context, name, variable);
 }
 
-int UnrecognizedCommand(ScriptContext* context, ScriptLine* line) {
+int UnrecognizedCommand(ScriptContext* context, const ScriptLine* line) {
   return FailLine(context, line, kResultUnrecognizedCommand);
 }
 
-int NoOperation(ScriptContext*, ScriptLine*) { return kResultOk; }
+int NoOperation(ScriptContext*, const ScriptLine*) { return kResultOk; }

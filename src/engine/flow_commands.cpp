@@ -1,150 +1,118 @@
 // SET, CALL, CALLIF, GOTOIF, RETURN, RETURNIF and CONTINUEIF. They differ on purpose in
-// details that scripts rely on: which of them report a missing comma, who substitutes the
-// condition, and what RETURN and RETURNIF do with an undefined variable.
+// details that scripts rely on: which of them report a missing comma (their rows say), who
+// substitutes the condition, and what RETURN and RETURNIF do with an undefined variable.
 #include "engine/flow_commands.h"
 
 #include <cstring>
 
+#include "base/text.h"
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/executor.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
 
 namespace {
 
 constexpr size_t kSetValueChars = 1024;
 
-// A copy of the argument text cut at its first comma: the condition and what follows it.
-struct ConditionAndTarget {
-  char text[kArgumentCopyChars];
-  char* target;  // after the comma; nullptr when there is none
+// What a CALL-type line runs: the section and the variable for its outcome, and whether
+// the line's condition holds (CALL has none). Worked out in a frame of its own so that the
+// argument's buffers are gone before the target section runs (GOTOIF loops nest one level
+// per pass). GOTOIF substitutes its condition first: an undefined variable cuts it where it
+// stood, and each operand is then substituted once more by the evaluator; CALLIF leaves
+// that to the evaluator alone.
+struct CallTarget {
+  char section[kPathChars];
+  char variable[kPathChars];
+  bool named;  // a variable is named for the outcome
+  bool holds;
 };
 
-void SplitAtComma(const ScriptLine* line, ConditionAndTarget* parts) {
-  CopyText(parts->text, sizeof(parts->text), line->argumentText);
-  char* comma = std::strchr(parts->text, ',');
-  parts->target = nullptr;
-  if (comma == nullptr) return;
-  *comma = '\0';
-  parts->target = comma + 1;
-}
-
-// "Section" or "VAR=Section", both parts trimmed; `variable` is empty when none is named.
-void SplitTarget(const char* target, char* variable, char* section, bool* named) {
-  const char* equals = std::strchr(target, '=');
-  *named = equals != nullptr;
-  variable[0] = '\0';
-  if (equals != nullptr) {
-    CopyText(variable, kPathChars, target, static_cast<size_t>(equals - target));
-    TrimText(variable);
-    target = equals + 1;
+// False with what the command returns in `end` when its form has a fault.
+__attribute__((noinline)) bool ReadCallTarget(ScriptContext* context, const ScriptLine* line, CallTarget* target,
+                                              int* end) {
+  char text[kArgumentCopyChars];
+  ArgumentFields fields;
+  if (!ReadArgument(context, line, text, sizeof(text), &fields, end)) return false;
+  const CommandRow& row = *CommandRowOf(line->opcode);
+  target->holds = true;
+  if (line->opcode == kOpGotoIf) {
+    char condition[kArgumentCopyChars];
+    SubstituteVariables(context, fields.field[0], condition, sizeof(condition));
+    TrimText(condition);
+    target->holds = EvaluateCondition(context, condition) == 1;
+  } else if (line->opcode == kOpCallIf) {
+    target->holds = EvaluateCondition(context, fields.field[0]) == 1;
   }
-  CopyText(section, kPathChars, target);
-  TrimText(section);
-}
-
-// GOTOIF's condition and target, worked out in a frame of its own so its buffers are
-// gone before the target section runs (GOTOIF loops nest one level per pass).
-__attribute__((noinline)) int ReadGotoIf(ScriptContext* context, const ScriptLine* line,
-                                         char* section, bool* holds) {
-  ConditionAndTarget parts;
-  SplitAtComma(line, &parts);
-  if (parts.target == nullptr) return kResultBadSwitch;  // not reported
-  CopyText(section, kPathChars, parts.target);
-  TrimText(section);
-  // An undefined variable cuts the condition where it stood; each operand is then
-  // substituted once more by the evaluator.
-  char condition[kArgumentCopyChars];
-  SubstituteVariables(context, parts.text, condition, sizeof(condition));
-  TrimText(condition);
-  *holds = EvaluateCondition(context, condition) == 1;
-  return kResultOk;
-}
-
-__attribute__((noinline)) int ReadCallIf(ScriptContext* context, ScriptLine* line, char* variable,
-                                         char* section, bool* named, bool* holds) {
-  ConditionAndTarget parts;
-  SplitAtComma(line, &parts);
-  if (parts.target == nullptr) return FailLine(context, line, kResultBadSwitch);
-  TrimText(parts.text);
-  *holds = EvaluateCondition(context, parts.text) == 1;
-  if (*holds) SplitTarget(parts.target, variable, section, named);
-  return kResultOk;
+  CopyText(target->section, sizeof(target->section), fields.field[row.targetField]);
+  CopyText(target->variable, sizeof(target->variable), row.setsField >= 0 ? fields.field[row.setsField] : "");
+  target->named = fields.kind == kKindOptional;
+  return true;
 }
 
 }  // namespace
 
-int SetCommand(ScriptContext* context, ScriptLine* line) {
-  char name[kPathChars];
-  char value[kSetValueChars];
-  int result = SplitAssignment(line->argumentText, name, sizeof(name), value, sizeof(value));
-  if (result != kResultOk) return FailLine(context, line, result);
+int SetCommand(ScriptContext* context, const ScriptLine* line) {
+  char text[kArgumentCopyChars];
+  ArgumentFields fields;
+  int end = kResultOk;
+  if (!ReadArgument(context, line, text, sizeof(text), &fields, &end)) return end;
 
   // An undefined variable (28) or a value that does not fit (24) leaves the variable as it was.
   char substituted[kSetValueChars];
-  result = SubstituteActingText(context, line, value, substituted, sizeof(substituted));
+  int result = SubstituteActingText(context, line, fields.field[1], substituted, sizeof(substituted));
   if (result != kResultOk) return result;
 
-  return StoreOrFail(context, line, name, substituted);
+  return StoreOrFail(context, line, fields.field[0], substituted);
 }
 
-int CallCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars];
-  char section[kPathChars];
-  if (std::strchr(line->argumentText, '=') == nullptr) {
-    TrimText(line->argumentText);
-    CopyText(section, sizeof(section), line->argumentText);
-    return RunCalledSection(context, line, section, nullptr);
-  }
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), section, sizeof(section));
-  if (result != kResultOk) return FailLine(context, line, result);
-  return RunCalledSection(context, line, section, variable);
+int CallCommand(ScriptContext* context, const ScriptLine* line) {
+  CallTarget target;
+  int end = kResultOk;
+  if (!ReadCallTarget(context, line, &target, &end)) return end;
+  return RunCalledSection(context, line, target.section, target.named ? target.variable : nullptr);
 }
 
-int CallIfCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars];
-  char section[kPathChars];
-  bool named = false;
-  bool holds = false;
-  int result = ReadCallIf(context, line, variable, section, &named, &holds);
-  if (result != kResultOk || !holds) return result;
-  return RunCalledSection(context, line, section, named ? variable : nullptr);
+int CallIfCommand(ScriptContext* context, const ScriptLine* line) {
+  CallTarget target;
+  int end = kResultOk;
+  if (!ReadCallTarget(context, line, &target, &end)) return end;
+  if (!target.holds) return kResultOk;
+  return RunCalledSection(context, line, target.section, target.named ? target.variable : nullptr);
 }
 
-int GotoIfCommand(ScriptContext* context, ScriptLine* line) {
-  char section[kPathChars];
-  bool holds = false;
-  int result = ReadGotoIf(context, line, section, &holds);
-  if (result != kResultOk || !holds) return result;
-  return RunCalledSection(context, line, section, nullptr);
+int GotoIfCommand(ScriptContext* context, const ScriptLine* line) {
+  CallTarget target;
+  int end = kResultOk;
+  if (!ReadCallTarget(context, line, &target, &end)) return end;  // not reported: its row says so
+  if (!target.holds) return kResultOk;
+  return RunCalledSection(context, line, target.section, nullptr);
 }
 
-int ContinueIfCommand(ScriptContext* context, ScriptLine* line) {
+int ContinueIfCommand(ScriptContext* context, const ScriptLine* line) {
   if (EvaluateCondition(context, line->argumentText) == 1) return kResultOk;
-  context->lineCounter = line->lineNumber;
+  context->stopLine = line->lineNumber;
   CopyText(context->errorText, sizeof(context->errorText), line->argumentText);
   return kResultConditionalStop;  // nothing is reported: the script ends as a success
 }
 
-int ReturnCommand(ScriptContext* context, ScriptLine* line, char* value) {
-  TrimText(line->argumentText);
+int ReturnCommand(ScriptContext* context, const ScriptLine* line, char* value) {
   if (SubstituteVariables(context, line->argumentText, value, kReturnValueChars) != kResultOk) {
     CopyText(value, kReturnValueChars, line->argumentText);  // the text as written
   }
   return kResultOk;
 }
 
-int ReturnIfCommand(ScriptContext* context, ScriptLine* line, char* value) {
-  ConditionAndTarget parts;
-  SplitAtComma(line, &parts);
-  if (parts.target == nullptr) return FailLine(context, line, kResultBadSwitch);
-  TrimText(parts.text);
-  TrimText(parts.target);
-  if (EvaluateCondition(context, parts.text) != 1) return kResultReturnIfFalse;
-  int result = SubstituteVariables(context, parts.target, value, kReturnValueChars);
+int ReturnIfCommand(ScriptContext* context, const ScriptLine* line, char* value) {
+  char text[kArgumentCopyChars];
+  ArgumentFields fields;
+  int end = kResultOk;
+  if (!ReadArgument(context, line, text, sizeof(text), &fields, &end)) return end;
+  if (EvaluateCondition(context, fields.field[0]) != 1) return kResultReturnIfFalse;
+  int result = SubstituteVariables(context, fields.field[1], value, kReturnValueChars);
   if (result != kResultOk) return FailLine(context, line, result);
   return kResultOk;
 }

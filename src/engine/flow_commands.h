@@ -5,15 +5,15 @@
 
 #include "engine/script.h"
 
-int SetCommand(ScriptContext* context, ScriptLine* line);
-int CallCommand(ScriptContext* context, ScriptLine* line);
-int CallIfCommand(ScriptContext* context, ScriptLine* line);
-int GotoIfCommand(ScriptContext* context, ScriptLine* line);
-int ContinueIfCommand(ScriptContext* context, ScriptLine* line);
+int SetCommand(ScriptContext* context, const ScriptLine* line);
+int CallCommand(ScriptContext* context, const ScriptLine* line);
+int CallIfCommand(ScriptContext* context, const ScriptLine* line);
+int GotoIfCommand(ScriptContext* context, const ScriptLine* line);
+int ContinueIfCommand(ScriptContext* context, const ScriptLine* line);
 
 constexpr size_t kReturnValueChars = 260;
 
 // RETURN and RETURNIF run inside the section runner, which stores `value`.
 // ReturnCommand always gives 0; ReturnIfCommand gives 0 (value set), 41 (go on), 28 or 51.
-int ReturnCommand(ScriptContext* context, ScriptLine* line, char* value);
-int ReturnIfCommand(ScriptContext* context, ScriptLine* line, char* value);
+int ReturnCommand(ScriptContext* context, const ScriptLine* line, char* value);
+int ReturnIfCommand(ScriptContext* context, const ScriptLine* line, char* value);

@@ -2,101 +2,21 @@
 
 #include <cstring>
 
-const KeywordRow KeywordTable[80] = {
-    {"CALL", kOpCall},
-    {"CONTINUEIF", kOpContinueIf},
-    {"FINDREGKEY", kOpFindRegKey},
-    {"GETREGVALUE", kOpGetRegValue},
-    {"SETREGVALUE", kOpSetRegValue},
-    {"GETINIFILEVALUE", kOpGetIniFileValue},
-    {"SETINIFILEVALUE", kOpSetIniFileValue},
-    {"DELETEINIFILESECTION", kOpDeleteIniFileSection},
-    {"SETWORKDIR", kOpSetWorkDir},
-    {"RETURN", kOpReturn},
-    {"RETURNIF", kOpReturnIf},
-    {"SET", kOpSet},
-    {"GETFILEVERSION", kOpGetFileVersion},
-    {"COPYFILEAS", kOpCopyFileAs},
-    {"CLOSEAPP", kOpCloseApp},
-    {"RUN", kOpRun},
-    {"RUNWAIT", kOpRunWait},
-    {"RUNHIDE", kOpRunHide},
-    {"STOPSERVICE", kOpStopService},
-    {"STARTSERVICE", kOpStartService},
-    {"CANALLFILESBECOPIED", kOpCanAllFilesBeCopied},
-    {"CREATEREGKEY", kOpCreateRegKey},
-    {"DELETEREGVALUE", kOpDeleteRegValue},
-    {"DELETEREGKEY", kOpDeleteRegKey},
-    {"DELETEEMPTYREGKEY", kOpDeleteEmptyRegKey},
-    {"ISREGKEYEMPTY", kOpIsRegKeyEmpty},
-    {"DELETEREGKEYRECURSIVE", kOpDeleteRegKeyRecursive},
-    {"FINDREGVALUE", kOpFindRegValue},
-    {"ISAPPRUNNING", kOpIsAppRunning},
-    {"ISSERVICERUNNING", kOpIsServiceRunning},
-    {"GETOSTYPE", kOpGetOsType},
-    {"GETOSVERSION", kOpGetOsVersion},
-    {"GETWINDOWSDIR", kOpGetWindowsDir},
-    {"GETSPECIALDIR", kOpGetSpecialDir},
-    {"STRIPFILENAME", kOpStripFileName},
-    {"FILEEXISTS", kOpFileExists},
-    {"ISCURRENTFILEOLDER", kOpIsCurrentFileOlder},
-    {"FINDINIFILEVALUE", kOpFindIniFileValue},
-    {"ISFILELOCKED", kOpIsFileLocked},
-    {"GETPROCESSORTYPE", kOpGetProcessorType},
-    {"WAITFORTIME", kOpWaitForTime},
-    {"WAITTILLUNLOCKED", kOpWaitTillUnlocked},
-    {"CREATEDIR", kOpCreateDir},
-    {"REMOVEDIR", kOpRemoveDir},
-    {"REMOVEDIRRECURSIVE", kOpRemoveDirRecursive},
-    {"COPYFILES", kOpCopyFiles},
-    {"DELFILES", kOpDelFiles},
-    {"FILECIO", kOpFileCio},
-    {"FILECOW", kOpFileCow},
-    {"SHOWMSG", kOpShowMsg},
-    {"GOTOIF", kOpGotoIf},
-    {"CALLIF", kOpCallIf},
-    {"PROGRESS", kOpProgress},
-    {"INSTALLCAB", kOpInstallCab},
-    {"WAITFORWINDOWCLOSE", kOpWaitForWindowClose},
-    {"EXTENDPATH", kOpExtendPath},
-    {"YESNO", kOpYesNo},
-    {"KILLPROCESS", kOpKillProcess},
-    {"STARTUSERAPP", kOpStartUserApp},
-    {"CLOSEUSERAPP", kOpCloseUserApp},
-    {"ADDSTARTMENU", kOpAddStartMenu},
-    {"GETSTARTMENUDIR", kOpGetStartMenuDir},
-    {"SETREBOOTFLAG", kOpSetRebootFlag},
-    {"SHELLEXECUTE", kOpShellExecute},
-    {"SETFINALSTATUS", kOpSetFinalStatus},
-    {"STARTPROGRESSDLG", kOpStartProgressDlg},
-    {"SETPROGRESS", kOpSetProgress},
-    {"ENDPROGRESSDLG", kOpEndProgressDlg},
-    {"GETPARAM", kOpGetParam},
-    {"ISADMIN", kOpIsAdmin},
-    {"RESETLASTUPDATE", kOpResetLastUpdate},
-    {"GETKIVRUNVERSION", kOpGetKivrunVersion},
-    {"ISPROCESSRUNNING", kOpIsProcessRunning},
-    {"CREATESPECIALDIR", kOpCreateSpecialDir},
-    {"DELETEONEFILE", kOpDeleteOneFile},
-    {"COPYONEFILE", kOpCopyOneFile},
-    {"PROMPTREBOOT", kOpPromptReboot},
-    {"GETTIMESTAMP", kOpGetTimeStamp},
-    {"REMOVESCANEXEFROMAUTOEXEC", kOpRemoveScanExeFromAutoexec},
-    {nullptr, kOpNone},
-};
+#include "engine/command_forms.h"
 
 namespace {
 
 // Rows grouped by first letter, each group in walking order, so a lookup compares only
 // the keywords that can match; the first equal row wins as in a walk of the whole table.
 struct KeywordIndex {
-  const KeywordRow* rows[26][16];
+  const CommandRow* rows[26][16];
   int counts[26];
 };
 
 KeywordIndex BuildIndex() {
   KeywordIndex index = {};
-  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row) {
+  for (const CommandRow& each : CommandTable) {
+    const CommandRow* row = &each;
     int letter = row->keyword[0] - 'A';
     if (index.counts[letter] < 16) index.rows[letter][index.counts[letter]++] = row;
   }

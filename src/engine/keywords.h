@@ -1,5 +1,5 @@
-// The keyword table: command words and their opcodes. Opcodes are the program's own
-// numbering, not the row order; the lookup walks the rows in order.
+// The opcodes: the program's own numbering of the 79 commands, not the order of the rows
+// that the lookup walks.
 #pragma once
 
 enum Opcode : int {
@@ -85,13 +85,6 @@ enum Opcode : int {
   kOpRemoveScanExeFromAutoexec = 79,
 };
 
-struct KeywordRow {
-  const char* keyword;  // nullptr in the terminator row
-  int opcode;
-};
-
-// 79 rows in walking order, then the terminator row (no keyword, opcode 0).
-extern const KeywordRow KeywordTable[80];
-
-// The opcode of an upper-cased command word; 0 when it is no keyword.
+// The opcode of an upper-cased command word; 0 when it is no keyword. The words are the
+// first column of the command rows (engine/command_forms.h).
 int LookupKeyword(const char* upperWord);

@@ -7,7 +7,7 @@
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
 #include "platform/heap.h"
 #include "platform/script_file.h"

@@ -5,7 +5,7 @@
 
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
 #include "platform/final_status.h"
 #include "platform/messages.h"
@@ -27,7 +27,7 @@ void LookUpMessage(int code, char* message, size_t size) {
 
 void ReportLineError(ScriptContext* context, const ScriptLine* line, int code) {
   if (code != 0) context->errorCode = code;
-  context->lineCounter = line->lineNumber;
+  context->stopLine = line->lineNumber;
   std::snprintf(context->errorText, sizeof(context->errorText), "%s %s", line->commandWord,
                 line->argumentText);
   ReportError(context->errorCode, line->lineNumber, context->errorText);

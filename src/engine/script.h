@@ -21,7 +21,7 @@ struct ScriptLine {
   int32_t opcode;        // from the keyword table; 0 for a word that is no keyword
   uint32_t lineNumber;   // 1-based line of the file
   char commandWord[kCommandWordChars + 1];
-  char argumentText[kArgumentReadChars + 1];  // trimmed in place by handlers, never grown
+  char argumentText[kArgumentReadChars + 1];  // trimmed by the loader; read-only once loaded
 };
 
 struct ScriptSection {
@@ -38,7 +38,8 @@ struct ScriptContext {
   ScriptSection* currentSection;
   char workDir[kPathChars];
   char scriptDir[kPathChars];
-  uint32_t lineCounter;  // parsing: the line counter; running: line of the last report
+  uint32_t lineCounter;  // parsing: the line the loader is at
+  uint32_t stopLine;     // running: the line of the last report, or of a conditional stop
   int32_t errorCode;
   char errorText[kErrorTextChars];
   uint32_t sectionDepth;  // sections run as nested calls right now

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/result_codes.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/heap.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/safe_rewrite.h"
 #include "platform/text_holders.h"
 #include "platform/win32_handles.h"

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/win32_handles.h"
 #include "platform/windows_family.h"

@@ -68,6 +68,21 @@ class LoadedModule {
   HMODULE module_;
 };
 
+// A service control handle that closes itself.
+class ServiceHandle {
+ public:
+  explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
+  ~ServiceHandle() {
+    if (handle_ != nullptr) CloseServiceHandle(handle_);
+  }
+  ServiceHandle(const ServiceHandle&) = delete;
+  ServiceHandle& operator=(const ServiceHandle&) = delete;
+  SC_HANDLE get() const { return handle_; }
+
+ private:
+  SC_HANDLE handle_;
+};
+
 // Every library loaded at run time comes from the system folder, named by its full path:
 // a bare name is looked for beside the program first, where a planted copy would win.
 // nullptr when the path does not fit or the library cannot be loaded.

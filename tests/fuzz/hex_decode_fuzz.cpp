@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/command_line.h"
-#include "app/host_text.h"
+#include "host/host_text.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/host_text.h"
+#include "host/host_text.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "commands/ui/cab_installer.h"
+#include "host/com_object.h"
 
 namespace {
 
@@ -32,27 +33,10 @@ void Record(const std::string& line) {
   }
 }
 
-class Installer final : public ICabInstaller {
+class Installer final : public ComObject<ICabInstaller, IID_ICabInstaller> {
  public:
   Installer() { InterlockedIncrement(&g_objects); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IUnknown || riid == IID_ICabInstaller) {
-      *object = static_cast<ICabInstaller*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0) {
-      InterlockedDecrement(&g_objects);
-      delete this;
-    }
-    return static_cast<ULONG>(left);
-  }
+  ~Installer() override { InterlockedDecrement(&g_objects); }
   HRESULT STDMETHODCALLTYPE ResetLastUpdate() override {
     Record("ResetLastUpdate()");
     return S_OK;
@@ -77,23 +61,11 @@ class Installer final : public ICabInstaller {
     SysFreeString(message);
     return Contains(package, L"refuse") ? E_ACCESSDENIED : S_OK;
   }
-
- private:
-  LONG references_ = 1;
 };
 
-class Factory final : public IClassFactory {
+// A global: its one standing reference is its own, and it outlives every caller.
+class Factory final : public ComObject<IClassFactory, IID_IClassFactory, ComLifetime::kStatic> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     Installer* installer = new Installer;

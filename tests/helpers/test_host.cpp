@@ -19,7 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/host_interfaces.h"
+#include "host/com_object.h"
+#include "host/host_interfaces.h"
 
 namespace {
 
@@ -37,35 +38,8 @@ std::string Quoted(BSTR text) { return "\"" + Narrow(text) + "\""; }
 
 void Record(const std::string& line) { g_record.push_back(line); }
 
-template <class Interface>
-class HostObject : public Interface {
+class Callback final : public ComObject<IHostCallback, IID_IHostCallback> {
  public:
-  explicit HostObject(const IID& iid) : iid_(iid) {}
-  virtual ~HostObject() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IUnknown || riid == iid_) {
-      *object = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
- private:
-  const IID& iid_;
-  LONG references_ = 1;
-};
-
-class Callback : public HostObject<IHostCallback> {
- public:
-  Callback() : HostObject(IID_IHostCallback) {}
   HRESULT STDMETHODCALLTYPE OnProgress(LONG first, LONG second, LONG third, BSTR text) override {
     char line[64];
     std::snprintf(line, sizeof(line), "OnProgress(%ld, %ld, %ld, ", static_cast<long>(first),
@@ -81,9 +55,8 @@ class Callback : public HostObject<IHostCallback> {
   }
 };
 
-class AppUtil : public HostObject<IHostAppUtil> {
+class AppUtil final : public ComObject<IHostAppUtil, IID_IHostAppUtil> {
  public:
-  AppUtil() : HostObject(IID_IHostAppUtil) {}
   HRESULT STDMETHODCALLTYPE StartUserApp(BSTR command, LONG number) override {
     Record("StartUserApp(" + Quoted(command) + ", " + std::to_string(number) + ")");
     return S_OK;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/host_text.h"
+#include "host/host_text.h"
 #include "engine/report.h"
 #include "log/log.h"
 #include "platform/final_status.h"

@@ -16,7 +16,7 @@
 namespace {
 
 // A handler that ends its section quietly: stop flag set, result 0.
-int StopQuietly(ScriptContext* context, ScriptLine*) {
+int StopQuietly(ScriptContext* context, const ScriptLine*) {
   context->currentSection->stopFlag = 1;
   return kResultOk;
 }

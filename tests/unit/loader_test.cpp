@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/command_forms.h"
 #include "engine/keywords.h"
 #include "engine/loader.h"
 #include "engine/result_codes.h"
@@ -297,16 +298,14 @@ TEST(Loader, EveryAllocationFailureGives1AndLeavesNothingBehind) {
 
 TEST(KeywordTable, Holds79KeywordsWithEveryOpcodeOnce) {
   std::vector<int> seen(80, 0);
-  int rows = 0;
-  for (const KeywordRow* row = KeywordTable; row->keyword != nullptr; ++row, ++rows) {
-    ASSERT_GE(row->opcode, 1);
-    ASSERT_LE(row->opcode, 79);
-    seen[row->opcode] += 1;
-    EXPECT_EQ(LookupKeyword(row->keyword), row->opcode) << row->keyword;
+  for (const CommandRow& row : CommandTable) {
+    ASSERT_GE(row.opcode, 1);
+    ASSERT_LE(row.opcode, 79);
+    seen[row.opcode] += 1;
+    EXPECT_EQ(LookupKeyword(row.keyword), row.opcode) << row.keyword;
+    EXPECT_EQ(CommandRowOf(row.opcode), &row) << row.keyword;
   }
-  EXPECT_EQ(rows, 79);
   for (int opcode = 1; opcode <= 79; ++opcode) EXPECT_EQ(seen[opcode], 1) << opcode;
-  EXPECT_EQ(KeywordTable[79].opcode, 0);
   EXPECT_EQ(LookupKeyword("SETINIFILEVALUE"), kOpSetIniFileValue);
   EXPECT_EQ(LookupKeyword("SETWORKDIR"), kOpSetWorkDir);
   EXPECT_EQ(LookupKeyword(""), kOpNone);

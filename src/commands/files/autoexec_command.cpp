@@ -15,7 +15,7 @@ const char kScannerCall[] = "SCAN.EXE ";  // capitals, one blank after
 
 }  // namespace
 
-int RemoveScanExeFromAutoexecCommand(ScriptContext*, ScriptLine*) {
+int RemoveScanExeFromAutoexecCommand(ScriptContext*, const ScriptLine*) {
   std::string text;
   if (!ReadTextFile(kAutoexecPath, &text)) return kResultOk;
 

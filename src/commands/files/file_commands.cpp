@@ -9,15 +9,15 @@
 #include <ctime>
 
 #include "commands/files/file_list_commands.h"
-#include "commands/target_guard.h"
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/path_helpers.h"
 #include "platform/process_tool.h"
@@ -31,21 +31,6 @@ constexpr DWORD kUnlockStepMilliseconds = 1000;
 ReferenceFile g_references[kMaxReferenceFiles];
 size_t g_referenceCount = 0;
 int g_canAllFilesFlag = 1;  // kept from one CANALLFILESBECOPIED to the next
-
-// Substitutes the whole argument of a folder command: 0, or 28 or 24 (reported).
-int FolderArgument(ScriptContext* context, ScriptLine* line, char* path) {
-  return SubstituteActingText(context, line, line->argumentText, path, kPathChars);
-}
-
-// CREATEDIR passes over (51, returned) a path shorter than four characters that is neither
-// a drive (C:) nor a root (C:\); its length is measured before any character is looked at.
-bool IsTooShortToCreate(const char* path) {
-  const size_t length = std::strlen(path);
-  if (length >= 4) return false;
-  const bool drive = length >= 2 && path[1] == ':';
-  const bool root = length >= 3 && path[2] == '\\';
-  return !drive && !root;
-}
 
 // Deletes one file now (read-only too), or at the next restart when it is in use.
 void DeleteFileOrSchedule(const char* path) {
@@ -125,60 +110,50 @@ bool AddReferenceFile(const ReferenceFile& record) {
 
 void ClearReferenceFiles() { g_referenceCount = 0; }
 
-int CopyOneFileCommand(ScriptContext* context, ScriptLine* line) {
-  char text[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
-  if (result != kResultOk) return result;
-  char* comma = std::strchr(text, ',');
-  if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
-  *comma = '\0';
-  char* destination = comma + 1;
-  TrimText(text);
-  TrimText(destination);
+int CopyOneFileCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* source = argument[0];
+  const char* destination = argument[1];
   MakeFolderOf(destination);
-  result = CopyFileOnce(text, destination);
+  int result = CopyFileOnce(source, destination);
   if (result == kResultTargetInUse) {
     ReportModuleUsers(destination, true);
     // Those of its users that ran from the family folder are ended now, but a process
     // ends a moment after it is told to: the list copy's attempts, a second apart.
-    result = CopyWithRetries(text, destination);
+    result = CopyWithRetries(source, destination);
   }
   return result == kResultOk ? kResultOk : FailLine(context, line, result);
 }
 
-int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line) {
-  char path[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, path, sizeof(path));
-  if (result != kResultOk) return result;
-  TrimText(path);
-  if (path[0] == '\0') return FailLine(context, line, kResultBadSwitch);
-  DeleteFileOrSchedule(path);
+int DeleteOneFileCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  DeleteFileOrSchedule(argument[0]);
   return kResultOk;
 }
 
-int CreateDirCommand(ScriptContext* context, ScriptLine* line) {
-  char path[kPathChars];
-  int result = FolderArgument(context, line, path);
-  if (result != kResultOk) return result;
-  if (IsTooShortToCreate(path)) return kResultBadSwitch;
-  MakeFolderChain(path);
+// A path too short to be a folder is passed over by the row's form (51, returned).
+int CreateDirCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  MakeFolderChain(argument[0]);
   return kResultOk;
 }
 
-int RemoveDirCommand(ScriptContext* context, ScriptLine* line) {
-  char path[kPathChars];
-  int result = FolderArgument(context, line, path);
-  if (result == kResultOk) result = GuardFolderTarget(context, line, path);
-  if (result == kResultOk) _rmdir(path);  // only an empty folder goes
-  return result;
+// The executor has refused a protected folder before these run.
+int RemoveDirCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  _rmdir(argument[0]);  // only an empty folder goes
+  return kResultOk;
 }
 
-int RemoveDirRecursiveCommand(ScriptContext* context, ScriptLine* line) {
-  char path[kPathChars];
-  int result = FolderArgument(context, line, path);
-  if (result == kResultOk) result = GuardFolderTarget(context, line, path);
-  if (result == kResultOk) DeleteTree(path);
-  return result;
+int RemoveDirRecursiveCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  DeleteTree(argument[0]);
+  return kResultOk;
 }
 
 void DeleteTree(const char* folder) {
@@ -205,20 +180,20 @@ void DeleteTree(const char* folder) {
   if (_rmdir(folder) != 0 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) DeleteOnReboot(folder);
 }
 
-int FileExistsCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], path[kPathChars];
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), path, sizeof(path));
-  if (result != kResultOk) return result;  // returned, not reported
+int FileExistsCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // returned, not reported
   char substituted[kPathChars];
-  result = SubstituteActingText(context, line, path, substituted, sizeof(substituted));
+  int result = SubstituteActingText(context, line, argument[1], substituted, sizeof(substituted));
   if (result != kResultOk) return result;
-  return SymbolSet(context->symbols, variable, TrueOrFalse(FileExists(substituted)));
+  return SymbolSet(context->symbols, argument[0], TrueOrFalse(FileExists(substituted)));
 }
 
-int IsCurrentFileOlderCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], name[kPathChars];
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name));
-  if (result != kResultOk) return result;
+int IsCurrentFileOlderCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // returned, not reported
+  const char* variable = argument[0];
+  const char* name = argument[1];
   char path[kPathChars];
   CopyText(path, sizeof(path), context->workDir);
   JoinPath(path, sizeof(path), name);
@@ -230,18 +205,17 @@ int IsCurrentFileOlderCommand(ScriptContext* context, ScriptLine* line) {
   return SymbolSet(context->symbols, variable, TrueOrFalse(EarlierThan(current, *reference)));
 }
 
-int IsFileLockedCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], path[kPathChars];
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), path, sizeof(path));
-  if (result != kResultOk) return FailLine(context, line, result);
-  return SymbolSet(context->symbols, variable, TrueOrFalse(IsFileLocked(path)));
+int IsFileLockedCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  return SymbolSet(context->symbols, argument[0], TrueOrFalse(IsFileLocked(argument[1])));
 }
 
-int WaitTillUnlockedCommand(ScriptContext*, ScriptLine* line) {
-  char path[kPathChars] = "", time[kPathChars] = "";
-  const char* next = NextField(line->argumentText, path, sizeof(path), ',');
-  if (next != nullptr) NextField(next, time, sizeof(time), ',');
-  const int32_t total = TextToLong(time);
+int WaitTillUnlockedCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* path = argument[0];
+  const int32_t total = TextToLong(argument[1]);
   if (path[0] == '\0' || !IsFileLocked(path) || total == 0) return kResultOk;
 
   int32_t waited = 0;
@@ -254,14 +228,12 @@ int WaitTillUnlockedCommand(ScriptContext*, ScriptLine* line) {
   return kResultOk;  // unlocked or timed out: the script does not learn which
 }
 
-int CanAllFilesBeCopiedCommand(ScriptContext* context, ScriptLine* line) {
-  const char* equals = std::strchr(line->argumentText, '=');
-  if (equals == nullptr || equals - line->argumentText > static_cast<ptrdiff_t>(kPathChars)) return kResultOk;
-  char variable[kPathChars + 1];
-  CopyText(variable, sizeof(variable), line->argumentText, static_cast<size_t>(equals - line->argumentText));
-  TrimText(variable);
+int CanAllFilesBeCopiedCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // without "=" the line is passed over
+  const char* variable = argument[0];
 
-  const char* position = equals + 1;
+  const char* position = argument[1];
   char path[kPathChars];
   while ((position = NextField(position, path, sizeof(path), ',')) != nullptr && path[0] != '\0') {
     g_canAllFilesFlag = IsFileLocked(path) ? 0 : 1;

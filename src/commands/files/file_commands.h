@@ -4,17 +4,17 @@
 #pragma once
 #include "engine/executor.h"
 
-int CopyOneFileCommand(ScriptContext* context, ScriptLine* line);
-int DeleteOneFileCommand(ScriptContext* context, ScriptLine* line);
-int CreateDirCommand(ScriptContext* context, ScriptLine* line);
-int RemoveDirCommand(ScriptContext* context, ScriptLine* line);
-int RemoveDirRecursiveCommand(ScriptContext* context, ScriptLine* line);
-int FileExistsCommand(ScriptContext* context, ScriptLine* line);
-int IsCurrentFileOlderCommand(ScriptContext* context, ScriptLine* line);
-int IsFileLockedCommand(ScriptContext* context, ScriptLine* line);
-int WaitTillUnlockedCommand(ScriptContext* context, ScriptLine* line);
-int CanAllFilesBeCopiedCommand(ScriptContext* context, ScriptLine* line);
-int RemoveScanExeFromAutoexecCommand(ScriptContext* context, ScriptLine* line);  // autoexec_command.cpp
+int CopyOneFileCommand(ScriptContext* context, const ScriptLine* line);
+int DeleteOneFileCommand(ScriptContext* context, const ScriptLine* line);
+int CreateDirCommand(ScriptContext* context, const ScriptLine* line);
+int RemoveDirCommand(ScriptContext* context, const ScriptLine* line);
+int RemoveDirRecursiveCommand(ScriptContext* context, const ScriptLine* line);
+int FileExistsCommand(ScriptContext* context, const ScriptLine* line);
+int IsCurrentFileOlderCommand(ScriptContext* context, const ScriptLine* line);
+int IsFileLockedCommand(ScriptContext* context, const ScriptLine* line);
+int WaitTillUnlockedCommand(ScriptContext* context, const ScriptLine* line);
+int CanAllFilesBeCopiedCommand(ScriptContext* context, const ScriptLine* line);
+int RemoveScanExeFromAutoexecCommand(ScriptContext* context, const ScriptLine* line);  // autoexec_command.cpp
 
 // Deletes a folder tree depth first; what cannot be deleted now goes at the next restart,
 // files before their folder.

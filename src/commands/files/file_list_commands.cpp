@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-#include "engine/argument_forms.h"
+#include "engine/argument_reader.h"
 #include "engine/keywords.h"
 #include "engine/loader.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/path_helpers.h"
@@ -47,11 +47,12 @@ bool LastWriteTime(const char* path, FILETIME* time) {
 }
 
 // Copies one list entry; reports and stops the list for FILECIO, only logs for FILECOW.
-int CopyEntry(ScriptContext* context, ScriptLine* line) {
-  char sourceName[kPathChars], destinationName[kPathChars];
-  SplitListEntry(line->argumentText, sourceName, destinationName);
+int CopyEntry(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> entry;  // source[,destination]: its form has no faults
+  entry.Read(context, line);
+  const char* destinationName = entry[1];
   char source[kPathChars];
-  int result = ResolveSourceFile(context, sourceName, source);
+  int result = ResolveSourceFile(context, entry[0], source);
   if (result != kResultOk) return FailLine(context, line, result);
 
   char destination[kPathChars];
@@ -133,9 +134,11 @@ int CopyFileOnce(const char* source, const char* destination) {
   }
 }
 
-int CopyFilesCommand(ScriptContext* context, ScriptLine* line) {
+int CopyFilesCommand(ScriptContext* context, const ScriptLine* line) {
   int result = kResultOk;
-  ScriptSection* list = FindSection(context->sections, line->argumentText);
+  LineArgument<> argument;  // the section's name, as written
+  argument.Read(context, line);
+  ScriptSection* list = FindSection(context->sections, argument[0]);
   if (list == nullptr) {
     result = kResultSectionNotFound;
   } else {
@@ -150,8 +153,10 @@ int CopyFilesCommand(ScriptContext* context, ScriptLine* line) {
   return result;
 }
 
-int DelFilesCommand(ScriptContext* context, ScriptLine* line) {
-  ScriptSection* list = FindSection(context->sections, line->argumentText);
+int DelFilesCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;  // the section's name, as written
+  argument.Read(context, line);
+  ScriptSection* list = FindSection(context->sections, argument[0]);
   if (list == nullptr) return FailLine(context, line, kResultSectionNotFound);
 
   int result = kResultOk;
@@ -163,10 +168,11 @@ int DelFilesCommand(ScriptContext* context, ScriptLine* line) {
         result = ExecuteLine(context, entry);
         continue;
       }
-      char sourceName[kPathChars], destinationName[kPathChars], path[kPathChars];
-      SplitListEntry(entry->argumentText, sourceName, destinationName);
+      LineArgument<> names;  // source[,destination]: its form has no faults
+      names.Read(context, entry);
+      char path[kPathChars];
       CopyText(path, sizeof(path), context->workDir);
-      JoinPath(path, sizeof(path), destinationName);
+      JoinPath(path, sizeof(path), names[1]);
       SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
       // What is in use now goes at the next restart; a missing file is passed over.
       if (!DeleteFileA(path) && FileExists(path)) DeleteOnReboot(path);

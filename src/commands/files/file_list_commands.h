@@ -4,8 +4,8 @@
 #pragma once
 #include "engine/executor.h"
 
-int CopyFilesCommand(ScriptContext* context, ScriptLine* line);
-int DelFilesCommand(ScriptContext* context, ScriptLine* line);
+int CopyFilesCommand(ScriptContext* context, const ScriptLine* line);
+int DelFilesCommand(ScriptContext* context, const ScriptLine* line);
 
 // scriptDir joined with `name` into `path` (260 bytes): 0, or 13 when no such file exists.
 int ResolveSourceFile(const ScriptContext* context, const char* name, char* path);

@@ -6,14 +6,15 @@
 #include <cstring>
 #include <memory>
 
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
 #include "platform/path_helpers.h"
 #include "platform/process_tool.h"
@@ -75,11 +76,11 @@ bool BuildCommandLine(const ScriptContext* context, const char* text, char* comm
   return JoinWorkingFolder(context->workDir, text, commandLine, size);
 }
 
-int RunProgram(ScriptContext* context, ScriptLine* line, WORD showMode, bool wait) {
+int RunProgram(ScriptContext* context, const ScriptLine* line, WORD showMode, bool wait) {
   static char text[kRunCommandChars];  // kept off the stack; main thread only
-  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
-  if (result != kResultOk) return result;
-  TrimText(text);
+  ArgumentFields fields;
+  int end = kResultOk;
+  if (!ReadArgument(context, line, text, sizeof(text), &fields, &end)) return end;
   char commandLine[kPathChars];
   // A cut command line would start another program or other arguments: none is started.
   if (!BuildCommandLine(context, text, commandLine, sizeof(commandLine))) {
@@ -169,20 +170,21 @@ int StartProgram(const char* commandLine, WORD showMode, bool wait) {
   return kResultOk;
 }
 
-int RunCommand(ScriptContext* context, ScriptLine* line) { return RunProgram(context, line, SW_SHOWDEFAULT, false); }
-int RunWaitCommand(ScriptContext* context, ScriptLine* line) { return RunProgram(context, line, SW_SHOWDEFAULT, true); }
-int RunHideCommand(ScriptContext* context, ScriptLine* line) { return RunProgram(context, line, SW_HIDE, false); }
+int RunCommand(ScriptContext* context, const ScriptLine* line) { return RunProgram(context, line, SW_SHOWDEFAULT, false); }
+int RunWaitCommand(ScriptContext* context, const ScriptLine* line) { return RunProgram(context, line, SW_SHOWDEFAULT, true); }
+int RunHideCommand(ScriptContext* context, const ScriptLine* line) { return RunProgram(context, line, SW_HIDE, false); }
 
-int ShellExecuteCommand(ScriptContext* context, ScriptLine* line) {
-  char file[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, file, sizeof(file));
-  if (result != kResultOk) return result;
-  ShellExecuteA(nullptr, "open", file, nullptr, nullptr, SW_HIDE);
+int ShellExecuteCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  ShellExecuteA(nullptr, "open", argument[0], nullptr, nullptr, SW_HIDE);
   return kResultOk;
 }
 
-int CloseAppCommand(ScriptContext*, ScriptLine* line) {
-  const char* position = line->argumentText;
+int CloseAppCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* position = argument[0];
   char name[kPathChars];
   while ((position = NextField(position, name, sizeof(name), ',')) != nullptr && name[0] != '\0') {
     CloseApplication(name);
@@ -190,16 +192,11 @@ int CloseAppCommand(ScriptContext*, ScriptLine* line) {
   return kResultOk;
 }
 
-int WaitForWindowCloseCommand(ScriptContext* context, ScriptLine* line) {
-  char name[kPathChars], time[kPathChars] = "";
-  CopyText(name, sizeof(name), line->argumentText);
-  if (char* comma = std::strchr(name, ',')) {
-    *comma = '\0';
-    CopyText(time, sizeof(time), comma + 1);
-  }
-  TrimText(name);
-  TrimText(time);
-  if (name[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+int WaitForWindowCloseCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* name = argument[0];
+  const char* time = argument[1];
   if (FindWindowByName(name) == nullptr) return kResultOk;
 
   const bool limited = time[0] != '\0';
@@ -213,25 +210,22 @@ int WaitForWindowCloseCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int KillProcessCommand(ScriptContext* context, ScriptLine* line) {
-  char name[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, name, sizeof(name));
-  if (result != kResultOk) return result;
-  TrimText(name);
-  if (name[0] == '\0') return FailLine(context, line, kResultBadSwitch);  // would match every process
+int KillProcessCommand(ScriptContext* context, const ScriptLine* line) {
+  // An empty name would match every process: the row's form refuses it (51).
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
   std::unique_ptr<ProcessTool> tool(CreateProcessTool());
   if (tool == nullptr) return FailLine(context, line, kResultNoMemory);
-  if (tool->Load()) tool->KillByName(name);
+  if (tool->Load()) tool->KillByName(argument[0]);
   return kResultOk;
 }
 
-int IsProcessRunningCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], name[kPathChars];
-  if (SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name)) != kResultOk) {
-    return FailLine(context, line, kResultBadSwitch);
-  }
+int IsProcessRunningCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* variable = argument[0];
   char substituted[kPathChars];
-  int result = SubstituteActingText(context, line, name, substituted, sizeof(substituted));
+  int result = SubstituteActingText(context, line, argument[1], substituted, sizeof(substituted));
   if (result != kResultOk) return result;  // nothing stored
   TrimText(substituted);
   if (substituted[0] == '\0') return FailLine(context, line, kResultBadSwitch);
@@ -241,9 +235,8 @@ int IsProcessRunningCommand(ScriptContext* context, ScriptLine* line) {
   return StoreOrFail(context, line, variable, TrueOrFalse(running));
 }
 
-int IsAppRunningCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], name[kPathChars];
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name));
-  if (result != kResultOk) return result;  // returned, not reported
-  return SymbolSet(context->symbols, variable, TrueOrFalse(FindWindowByName(name) != nullptr));
+int IsAppRunningCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // returned, not reported
+  return SymbolSet(context->symbols, argument[0], TrueOrFalse(FindWindowByName(argument[1]) != nullptr));
 }

@@ -5,15 +5,15 @@
 
 #include "engine/executor.h"
 
-int RunCommand(ScriptContext* context, ScriptLine* line);
-int RunWaitCommand(ScriptContext* context, ScriptLine* line);
-int RunHideCommand(ScriptContext* context, ScriptLine* line);
-int ShellExecuteCommand(ScriptContext* context, ScriptLine* line);
-int CloseAppCommand(ScriptContext* context, ScriptLine* line);
-int WaitForWindowCloseCommand(ScriptContext* context, ScriptLine* line);
-int KillProcessCommand(ScriptContext* context, ScriptLine* line);
-int IsProcessRunningCommand(ScriptContext* context, ScriptLine* line);
-int IsAppRunningCommand(ScriptContext* context, ScriptLine* line);
+int RunCommand(ScriptContext* context, const ScriptLine* line);
+int RunWaitCommand(ScriptContext* context, const ScriptLine* line);
+int RunHideCommand(ScriptContext* context, const ScriptLine* line);
+int ShellExecuteCommand(ScriptContext* context, const ScriptLine* line);
+int CloseAppCommand(ScriptContext* context, const ScriptLine* line);
+int WaitForWindowCloseCommand(ScriptContext* context, const ScriptLine* line);
+int KillProcessCommand(ScriptContext* context, const ScriptLine* line);
+int IsProcessRunningCommand(ScriptContext* context, const ScriptLine* line);
+int IsAppRunningCommand(ScriptContext* context, const ScriptLine* line);
 
 // Starts a command line with a show mode; with `wait`, until the program ends (windows
 // served meanwhile), else until it is idle (at most 1 s). Failures are logged; gives 0.

@@ -4,14 +4,16 @@
 
 #include <cstring>
 
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
+#include "platform/win32_handles.h"
 #include "platform/windows_family.h"
 
 namespace {
@@ -20,21 +22,6 @@ constexpr int kStartPendingWaits = 5;
 constexpr int kStatePolls = 30;
 constexpr DWORD kPollMilliseconds = 1000;
 constexpr DWORD kSettleMilliseconds = 2000;
-
-// A service control handle that closes itself.
-class ServiceHandle {
- public:
-  explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
-  ~ServiceHandle() {
-    if (handle_ != nullptr) CloseServiceHandle(handle_);
-  }
-  ServiceHandle(const ServiceHandle&) = delete;
-  ServiceHandle& operator=(const ServiceHandle&) = delete;
-  SC_HANDLE get() const { return handle_; }
-
- private:
-  SC_HANDLE handle_;
-};
 
 bool ReadState(SC_HANDLE service, SERVICE_STATUS* status) { return QueryServiceStatus(service, status) != FALSE; }
 
@@ -60,11 +47,11 @@ void LogLeft(const ServiceGoal& goal, const char* name, DWORD state) {
 
 // Calls act(manager, name) for each name of the comma list, up to the first empty one.
 template <class Act>
-void ForEachService(const ScriptLine* line, Act act) {
+void ForEachService(const char* names, Act act) {
   if (!IsNtFamily()) return;
   ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, READ_CONTROL));
   if (manager.get() == nullptr) return;
-  const char* position = line->argumentText;
+  const char* position = names;
   char name[kPathChars];
   while ((position = NextField(position, name, sizeof(name), ',')) != nullptr && name[0] != '\0') {
     act(manager.get(), name);
@@ -138,21 +125,26 @@ const HandlerRow ServiceCommandRows[] = {
     {kOpNone, nullptr},
 };
 
-int StopServiceCommand(ScriptContext*, ScriptLine* line) {
-  ForEachService(line, StopOne);
+int StopServiceCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  ForEachService(argument[0], StopOne);
   return kResultOk;
 }
 
-int StartServiceCommand(ScriptContext*, ScriptLine* line) {
-  ForEachService(line, StartOne);
+int StartServiceCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  ForEachService(argument[0], StartOne);
   return kResultOk;
 }
 
-int IsServiceRunningCommand(ScriptContext* context, ScriptLine* line) {
+int IsServiceRunningCommand(ScriptContext* context, const ScriptLine* line) {
   if (!IsNtFamily()) return kResultOk;
-  char variable[kPathChars], name[kPathChars];
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name));
-  if (result != kResultOk) return result;  // returned, not reported
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // returned, not reported
+  const char* variable = argument[0];
+  const char* name = argument[1];
   bool running = false;
   ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, READ_CONTROL));
   if (manager.get() != nullptr) {

@@ -3,8 +3,8 @@
 #pragma once
 #include "engine/executor.h"
 
-int StopServiceCommand(ScriptContext* context, ScriptLine* line);
-int StartServiceCommand(ScriptContext* context, ScriptLine* line);
-int IsServiceRunningCommand(ScriptContext* context, ScriptLine* line);
+int StopServiceCommand(ScriptContext* context, const ScriptLine* line);
+int StartServiceCommand(ScriptContext* context, const ScriptLine* line);
+int IsServiceRunningCommand(ScriptContext* context, const ScriptLine* line);
 
 extern const HandlerRow ServiceCommandRows[];

@@ -8,11 +8,12 @@
 #include <string>
 
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/path_helpers.h"
 #include "platform/safe_rewrite.h"
 
@@ -44,7 +45,7 @@ bool TryFolder(const char* folder, const char* name, char* found) {
 
 // Reports 18 and stops a section run by a CALL-type command, yet gives 0: the start
 // section goes on.
-int IniFileNotFound(ScriptContext* context, ScriptLine* line) {
+int IniFileNotFound(ScriptContext* context, const ScriptLine* line) {
   FailLine(context, line, kResultIniNotFound);
   return kResultOk;
 }
@@ -118,67 +119,61 @@ bool DeleteIniSection(const char* section, const char* path) {
   return ReplaceFileText(path, kept);
 }
 
-int GetIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
+int GetIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
   static char substituted[kSubstitutedArgumentChars];  // kept off the stack; main thread only
-  int result = SubstituteActingText(context, line, line->argumentText, substituted, sizeof(substituted));
-  if (result != kResultOk) return result;
-  IniReadArgs args;
-  result = ParseIniReadArgs(substituted, &args);
-  if (result != kResultOk) return FailLine(context, line, result);
-  if (!ResolveIniFile(context, args.file)) return FailLine(context, line, kResultIniNotFound);
-
+  ArgumentFields fields;
+  int end = kResultOk;
+  if (!ReadArgument(context, line, substituted, sizeof(substituted), &fields, &end)) return end;
+  char file[kPathChars];
+  CopyText(file, sizeof(file), fields.field[1]);
+  if (!ResolveIniFile(context, file)) return FailLine(context, line, kResultIniNotFound);
   char value[kIniValueChars] = "";
-  GetPrivateProfileStringA(args.section, args.key, "", value, sizeof(value), args.file);
-  return StoreOrFail(context, line, args.variable, value);
+  GetPrivateProfileStringA(fields.field[2], fields.field[3], "", value, sizeof(value), file);
+  return StoreOrFail(context, line, fields.field[0], value);
 }
 
-int SetIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
-  IniWriteArgs args;
-  int result = ParseIniWriteArgs(line->argumentText, &args);
-  if (result != kResultOk) return FailLine(context, line, result);
+int SetIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   char value[kPathChars], file[kPathChars];
-  result = SubstituteActingText(context, line, args.value, value, sizeof(value));
+  int result = SubstituteActingText(context, line, argument[3], value, sizeof(value));
   if (result != kResultOk) return result;
-  result = SubstituteActingText(context, line, args.file, file, sizeof(file));
+  result = SubstituteActingText(context, line, argument[0], file, sizeof(file));
   if (result != kResultOk) return result;
   if (!ResolveIniFile(context, file)) return IniFileNotFound(context, line);
   // An empty value stays a key. A read-only or held file takes nothing: 19 (the read-only
   // test is explicit, as Wine run by root would write through the attribute).
-  if (IsFileLocked(file) || !WritePrivateProfileStringA(args.section, args.key, value, file)) {
+  if (IsFileLocked(file) || !WritePrivateProfileStringA(argument[1], argument[2], value, file)) {
     return FailLine(context, line, kResultCannotWriteIni);
   }
   return kResultOk;
 }
 
-int FindIniFileValueCommand(ScriptContext* context, ScriptLine* line) {
-  IniReadArgs args;
-  int split = ParseIniReadArgs(line->argumentText, &args);
-  // Without "=" there is no variable to answer in.
-  if (split == kResultNowhereToPutValue) return kResultOk;
+int FindIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
+  char text[kArgumentCopyChars];
+  CopyText(text, sizeof(text), line->argumentText);
+  ArgumentFields fields;
+  const int form = SplitArgument(*CommandRowOf(line->opcode), text, &fields);
+  // Without "=" there is no variable to answer in; any other fault of the form answers FALSE.
+  if (form == kResultNowhereToPutValue) return kResultOk;
   bool found = false;
-  if (split == kResultOk && ResolveIniFile(context, args.file)) {
+  char file[kPathChars];
+  CopyText(file, sizeof(file), fields.field[1]);
+  if (form == kResultOk && ResolveIniFile(context, file)) {
     char value[kIniValueChars] = "";
-    found = GetPrivateProfileStringA(args.section, args.key, "", value, sizeof(value), args.file) > 0;
+    found = GetPrivateProfileStringA(fields.field[2], fields.field[3], "", value, sizeof(value), file) > 0;
   }
-  TrimText(args.variable);
-  return SymbolSet(context->symbols, args.variable, TrueOrFalse(found));
+  return SymbolSet(context->symbols, fields.field[0], TrueOrFalse(found));
 }
 
-int DeleteIniFileSectionCommand(ScriptContext* context, ScriptLine* line) {
-  int result = RequireFits(context, line, line->argumentText, kPathChars);
+int DeleteIniFileSectionCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  char file[kPathChars];
+  int result = SubstituteActingText(context, line, argument[0], file, sizeof(file));
   if (result != kResultOk) return result;
-  char copy[kPathChars];
-  CopyText(copy, sizeof(copy), line->argumentText);
-  char* comma = std::strchr(copy, ',');
-  if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
-  *comma = '\0';
-  char file[kPathChars], section[kPathChars];
-  result = SubstituteActingText(context, line, copy, file, sizeof(file));
-  if (result != kResultOk) return result;
-  CopyText(section, sizeof(section), comma + 1);
   TrimText(file);
-  TrimText(section);
   if (!ResolveIniFile(context, file)) return IniFileNotFound(context, line);
-  if (!DeleteIniSection(section, file)) return FailLine(context, line, kResultBadSwitch);
+  if (!DeleteIniSection(argument[1], file)) return FailLine(context, line, kResultBadSwitch);
   return kResultOk;
 }

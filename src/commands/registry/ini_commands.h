@@ -14,9 +14,9 @@ bool ResolveIniFile(const ScriptContext* context, char* name);
 // be read or replaced.
 bool DeleteIniSection(const char* section, const char* path);
 
-int GetIniFileValueCommand(ScriptContext* context, ScriptLine* line);
-int SetIniFileValueCommand(ScriptContext* context, ScriptLine* line);
-int FindIniFileValueCommand(ScriptContext* context, ScriptLine* line);
-int DeleteIniFileSectionCommand(ScriptContext* context, ScriptLine* line);
+int GetIniFileValueCommand(ScriptContext* context, const ScriptLine* line);
+int SetIniFileValueCommand(ScriptContext* context, const ScriptLine* line);
+int FindIniFileValueCommand(ScriptContext* context, const ScriptLine* line);
+int DeleteIniFileSectionCommand(ScriptContext* context, const ScriptLine* line);
 
 extern const HandlerRow IniCommandRows[];

@@ -1,7 +1,5 @@
 #include "commands/registry/registry_arguments.h"
 
-#include "engine/result_codes.h"
-
 namespace {
 
 // In the order of kRegistryRootPrefixes.
@@ -10,23 +8,7 @@ const HKEY kRootKeys[kRegistryRootCount] = {HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROO
 
 }  // namespace
 
-int ParseRegistryRoot(const char* text, HKEY* root) {
-  int index = RegistryRootIndex(text);
-  if (index < 0) return kResultNoRegistryRoot;
-  *root = kRootKeys[index];
-  return kResultOk;
-}
-
-int ParseRegistryQuery(const char* text, RegistryQuery* query) {
-  int result = ParseRegistryQueryText(text, query);
-  if (result == kResultOk) query->root = kRootKeys[query->rootIndex];
-  return result;
-}
-
-int ParseRegistryAssignment(const char* text, RegistryAssignment* assignment) {
-  int result = ParseRegistryAssignmentText(text, assignment);
-  if (result != kResultOk) return result;
-  assignment->root = kRootKeys[assignment->rootIndex];
-  assignment->type = assignment->dataType == RegistryDataType::kDword ? REG_DWORD : REG_SZ;
-  return kResultOk;
+HKEY RootKeyOf(const char* keyText) {
+  const int index = RegistryRootIndex(keyText);
+  return index >= 0 ? kRootKeys[index] : nullptr;
 }

@@ -3,15 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/text.h"
 #include "commands/registry/registry_arguments.h"
-#include "commands/target_guard.h"
 #include "engine/acting_text.h"
-#include "engine/arguments.h"
+#include "engine/argument_reader.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
 #include "platform/win32_handles.h"
 
 namespace {
@@ -40,13 +39,6 @@ ValueRead QueryValue(HKEY key, const char* name, RegistryData* data) {
   return status == ERROR_MORE_DATA ? ValueRead::kTooLong : ValueRead::kMissing;
 }
 
-// The key text of a line's whole argument, trimmed; false without a root prefix.
-bool ParseKeyArgument(const ScriptLine* line, HKEY* root, char* keyText) {
-  CopyText(keyText, kArgumentCopyChars, line->argumentText);
-  TrimText(keyText);
-  return ParseRegistryRoot(keyText, root) == kResultOk;
-}
-
 }  // namespace
 
 const HandlerRow RegistryCommandRows[] = {
@@ -63,31 +55,29 @@ const HandlerRow RegistryCommandRows[] = {
     {kOpNone, nullptr},
 };
 
-int FindRegKeyCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], keyText[kPathChars];
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), keyText, sizeof(keyText));
-  if (result != kResultOk) return FailLine(context, line, result);
-  HKEY root = nullptr;
-  result = ParseRegistryRoot(keyText, &root);
-  if (result != kResultOk) return FailLine(context, line, result);
-
+int FindRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   RegKey key;
-  bool found = RegOpenKeyExA(root, keyText + kRootPrefixChars, 0, KEY_READ, key.receive()) == ERROR_SUCCESS;
-  return StoreOrFail(context, line, variable, TrueOrFalse(found));
+  const char* keyText = argument[1];
+  bool found = RegOpenKeyExA(RootKeyOf(keyText), keyText + kRootPrefixChars, 0, KEY_READ, key.receive()) ==
+               ERROR_SUCCESS;
+  return StoreOrFail(context, line, argument[0], TrueOrFalse(found));
 }
 
-int GetRegValueCommand(ScriptContext* context, ScriptLine* line) {
-  RegistryQuery query;
-  int result = ParseRegistryQuery(line->argumentText, &query);
-  if (result != kResultOk) return FailLine(context, line, result);
+int GetRegValueCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* variable = argument[0];
+  const char* keyText = argument[1];
 
   RegKey key;
-  if (RegOpenKeyExA(query.root, query.keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) {
-    return StoreOrFail(context, line, query.variable, "");
+  if (RegOpenKeyExA(RootKeyOf(keyText), keyText + kRootPrefixChars, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) {
+    return StoreOrFail(context, line, variable, "");
   }
   RegistryData data;
   char text[kRegistryDataBytes + 1] = "";
-  const ValueRead read = QueryValue(key.get(), query.valueName, &data);
+  const ValueRead read = QueryValue(key.get(), argument[2], &data);
   // A value that does not fit is never stored cut: the variable keeps what it held.
   if (read == ValueRead::kTooLong) return FailLine(context, line, kResultInvalidRegistryValue);
   if (read == ValueRead::kRead) {
@@ -100,88 +90,74 @@ int GetRegValueCommand(ScriptContext* context, ScriptLine* line) {
     }
   }
   key.Close();
-  return StoreOrFail(context, line, query.variable, text);
+  return StoreOrFail(context, line, variable, text);
 }
 
-int SetRegValueCommand(ScriptContext* context, ScriptLine* line) {
-  RegistryAssignment assignment;
-  int result = ParseRegistryAssignment(line->argumentText, &assignment);
-  if (result != kResultOk) return FailLine(context, line, result);
+int SetRegValueCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   // Data with an undefined variable, or too long for the 999 characters kept, is not written.
   char text[kSetDataChars];
-  result = SubstituteActingText(context, line, assignment.data, text, sizeof(text));
+  int result = SubstituteActingText(context, line, argument[2], text, sizeof(text));
   if (result != kResultOk) return result;
 
+  const DWORD type = argument.fields.kind == kKindDword ? REG_DWORD : REG_SZ;
   DWORD number = static_cast<DWORD>(TextToLong(text));
   const BYTE* bytes = reinterpret_cast<const BYTE*>(text);
   DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
-  if (assignment.type == REG_DWORD) {
+  if (type == REG_DWORD) {
     bytes = reinterpret_cast<const BYTE*>(&number);
     size = sizeof(number);
   }
 
+  const HKEY root = RootKeyOf(argument[0]);
+  const char* keyPath = argument[0] + kRootPrefixChars;
   RegKey key;
-  if (RegOpenKeyExA(assignment.root, assignment.keyPath, 0, KEY_READ | KEY_WRITE, key.receive()) == ERROR_SUCCESS) {
-    if (RegSetValueExA(key.get(), assignment.valueName, 0, assignment.type, bytes, size) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ | KEY_WRITE, key.receive()) == ERROR_SUCCESS) {
+    if (RegSetValueExA(key.get(), argument[1], 0, type, bytes, size) != ERROR_SUCCESS) {
       return FailLine(context, line, kResultCannotWriteRegistry);
     }
     return kResultOk;
   }
   // A key that exists but may only be read is left as it is, and that is no failure.
-  if (RegOpenKeyExA(assignment.root, assignment.keyPath, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) {
-    return kResultOk;
-  }
+  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) return kResultOk;
   return FailLine(context, line, kResultCannotOpenRegistryKey);
 }
 
-int CreateRegKeyCommand(ScriptContext* context, ScriptLine* line) {
-  char work[kArgumentCopyChars];
-  CopyText(work, sizeof(work), line->argumentText);
-  char parentText[kPathChars], name[kPathChars];
-  parentText[0] = name[0] = '\0';
-  const char* next = NextField(work, parentText, sizeof(parentText), ',');
-  HKEY root = nullptr;
-  int result = ParseRegistryRoot(parentText, &root);
-  if (result != kResultOk) return FailLine(context, line, result);
+int CreateRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
+  // The parent is opened before the new key's name is looked at: without a parent the line
+  // creates nothing and is no failure, named or not.
+  const CommandRow& row = *CommandRowOf(line->opcode);
+  char text[kArgumentCopyChars];
+  CopyText(text, sizeof(text), line->argumentText);
+  ArgumentFields fields;
+  const int form = SplitArgument(row, text, &fields);
+  if (form == kResultNoRegistryRoot) return FailLine(context, line, form);
 
   RegKey parent;
-  if (RegOpenKeyExA(root, parentText + kRootPrefixChars, 0, KEY_WRITE, parent.receive()) != ERROR_SUCCESS) {
-    return kResultOk;  // no parent, nothing created
+  const char* parentText = fields.field[0];
+  if (RegOpenKeyExA(RootKeyOf(parentText), parentText + kRootPrefixChars, 0, KEY_WRITE, parent.receive()) !=
+      ERROR_SUCCESS) {
+    return kResultOk;
   }
-  // Without a name there is nothing to create: the line is a mistake and says so.
-  if (next == nullptr || NextField(next, name, sizeof(name), ',') == nullptr || name[0] == '\0') {
-    return FailLine(context, line, kResultBadSwitch);
-  }
+  if (form != kResultOk) return FailLine(context, line, form);  // no name: a mistake, and it says so
   RegKey child;
-  if (RegOpenKeyExA(parent.get(), name, 0, KEY_WRITE, child.receive()) != ERROR_SUCCESS) {
-    RegCreateKeyA(parent.get(), name, child.receive());  // a failure is not reported
+  if (RegOpenKeyExA(parent.get(), fields.field[1], 0, KEY_WRITE, child.receive()) != ERROR_SUCCESS) {
+    RegCreateKeyA(parent.get(), fields.field[1], child.receive());  // a failure is not reported
   }
   return kResultOk;
 }
 
-int DeleteRegValueCommand(ScriptContext* context, ScriptLine* line) {
-  char work[kArgumentCopyChars];
-  CopyText(work, sizeof(work), line->argumentText);
-  char* comma = std::strchr(work, ',');
-  if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
-  *comma = '\0';
-
-  char keyText[kPathChars + 1], valueName[kPathChars];
-  CopyText(keyText, sizeof(keyText), work);
-  CopyText(valueName, sizeof(valueName), comma + 1);
-  HKEY root = nullptr;
-  int result = ParseRegistryRoot(keyText, &root);
-  if (result != kResultOk) return FailLine(context, line, result);
-  char* keyPath = keyText + kRootPrefixChars;
-  TrimText(keyPath);
-  TrimText(valueName);
-  result = GuardRegistryKeyTarget(context, line, keyPath);
-  if (result != kResultOk) return result;
-
+int DeleteRegValueCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   RegKey key;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_WRITE, key.receive()) != ERROR_SUCCESS) return kResultOk;
+  if (RegOpenKeyExA(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars, 0, KEY_WRITE, key.receive()) !=
+      ERROR_SUCCESS) {
+    return kResultOk;
+  }
   char name[kPathChars];
-  result = SubstituteVariables(context, valueName, name, sizeof(name));
+  int result = SubstituteVariables(context, argument[1], name, sizeof(name));
   if (result != kResultOk) {
     key.Close();
     return FailLine(context, line, result);
@@ -190,25 +166,20 @@ int DeleteRegValueCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int DeleteRegKeyCommand(ScriptContext* context, ScriptLine* line) {
-  HKEY root = nullptr;
-  char keyText[kArgumentCopyChars];
-  if (!ParseKeyArgument(line, &root, keyText)) return FailLine(context, line, kResultBadSwitch);
-  int result = GuardRegistryKeyTarget(context, line, keyText + kRootPrefixChars);
-  if (result != kResultOk) return result;
-  RegDeleteKeyA(root, keyText + kRootPrefixChars);  // with subkeys left, the platform decides
+int DeleteRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  RegDeleteKeyA(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars);  // with subkeys left, the platform decides
   return kResultOk;
 }
 
-int DeleteEmptyRegKeyCommand(ScriptContext* context, ScriptLine* line) {
-  HKEY root = nullptr;
-  char keyText[kArgumentCopyChars];
-  if (!ParseKeyArgument(line, &root, keyText)) return FailLine(context, line, kResultBadSwitch);
-  int result = GuardRegistryKeyTarget(context, line, keyText + kRootPrefixChars);
-  if (result != kResultOk) return result;
+int DeleteEmptyRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   // Only a key without subkeys and without values goes. SHDeleteEmptyKeyA means the same,
   // but some of its versions look at the subkeys alone; the test is made here instead.
-  const char* keyPath = keyText + kRootPrefixChars;
+  const HKEY root = RootKeyOf(argument[0]);
+  const char* keyPath = argument[0] + kRootPrefixChars;
   RegKey key;
   if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return kResultOk;
   DWORD subkeys = 1, values = 1;
@@ -219,20 +190,13 @@ int DeleteEmptyRegKeyCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int IsRegKeyEmptyCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], keyText[kPathChars];
-  if (SplitAssignment(line->argumentText, variable, sizeof(variable), keyText, sizeof(keyText)) != kResultOk) {
-    return FailLine(context, line, kResultBadSwitch);
-  }
-  TrimText(keyText);
-  HKEY root = nullptr;
-  int result = ParseRegistryRoot(keyText, &root);
-  if (result != kResultOk) return FailLine(context, line, result);
-
+int IsRegKeyEmptyCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   // Values do not make a key non-empty; only subkeys do.
   bool empty = true;
   RegKey key;
-  if (RegOpenKeyA(root, keyText + kRootPrefixChars, key.receive()) == ERROR_SUCCESS) {
+  if (RegOpenKeyA(RootKeyOf(argument[1]), argument[1] + kRootPrefixChars, key.receive()) == ERROR_SUCCESS) {
     DWORD subkeys = 0;
     if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
                          nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
@@ -240,36 +204,32 @@ int IsRegKeyEmptyCommand(ScriptContext* context, ScriptLine* line) {
     }
   }
   key.Close();
-  return StoreOrFail(context, line, variable, TrueOrFalse(empty));
+  return StoreOrFail(context, line, argument[0], TrueOrFalse(empty));
 }
 
-int DeleteRegKeyRecursiveCommand(ScriptContext* context, ScriptLine* line) {
-  HKEY root = nullptr;
-  char keyText[kArgumentCopyChars];
-  if (!ParseKeyArgument(line, &root, keyText)) return FailLine(context, line, kResultNoRegistryRoot);
-  int result = GuardRegistryKeyTarget(context, line, keyText + kRootPrefixChars);
-  if (result != kResultOk) return result;
-  DeleteRegKeyTree(root, keyText + kRootPrefixChars);
+int DeleteRegKeyRecursiveCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  DeleteRegKeyTree(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars);
   return kResultOk;
 }
 
-int FindRegValueCommand(ScriptContext* context, ScriptLine* line) {
-  RegistryQuery query;
-  int result = ParseRegistryQuery(line->argumentText, &query);
-  if (result != kResultOk) return result;  // returned, not reported
-
+int FindRegValueCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // returned, not reported
   bool found = false;
   RegKey key;
-  if (RegOpenKeyExA(query.root, query.keyPath, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(RootKeyOf(argument[1]), argument[1] + kRootPrefixChars, 0, KEY_READ, key.receive()) ==
+      ERROR_SUCCESS) {
     RegistryData data;
     // An empty string counts as no value; an empty value of any other type is found.
     // A value too long to read is there all the same.
-    const ValueRead read = QueryValue(key.get(), query.valueName, &data);
+    const ValueRead read = QueryValue(key.get(), argument[2], &data);
     found = read == ValueRead::kTooLong ||
             (read == ValueRead::kRead && !(data.type == REG_SZ && data.bytes[0] == 0));
   }
   key.Close();
-  return SymbolSet(context->symbols, query.variable, TrueOrFalse(found));
+  return SymbolSet(context->symbols, argument[0], TrueOrFalse(found));
 }
 
 void DeleteRegKeyTree(HKEY parent, const char* name) {

@@ -5,16 +5,16 @@
 
 #include "engine/executor.h"
 
-int FindRegKeyCommand(ScriptContext* context, ScriptLine* line);
-int GetRegValueCommand(ScriptContext* context, ScriptLine* line);
-int SetRegValueCommand(ScriptContext* context, ScriptLine* line);
-int CreateRegKeyCommand(ScriptContext* context, ScriptLine* line);
-int DeleteRegValueCommand(ScriptContext* context, ScriptLine* line);
-int DeleteRegKeyCommand(ScriptContext* context, ScriptLine* line);
-int DeleteEmptyRegKeyCommand(ScriptContext* context, ScriptLine* line);
-int IsRegKeyEmptyCommand(ScriptContext* context, ScriptLine* line);
-int DeleteRegKeyRecursiveCommand(ScriptContext* context, ScriptLine* line);
-int FindRegValueCommand(ScriptContext* context, ScriptLine* line);
+int FindRegKeyCommand(ScriptContext* context, const ScriptLine* line);
+int GetRegValueCommand(ScriptContext* context, const ScriptLine* line);
+int SetRegValueCommand(ScriptContext* context, const ScriptLine* line);
+int CreateRegKeyCommand(ScriptContext* context, const ScriptLine* line);
+int DeleteRegValueCommand(ScriptContext* context, const ScriptLine* line);
+int DeleteRegKeyCommand(ScriptContext* context, const ScriptLine* line);
+int DeleteEmptyRegKeyCommand(ScriptContext* context, const ScriptLine* line);
+int IsRegKeyEmptyCommand(ScriptContext* context, const ScriptLine* line);
+int DeleteRegKeyRecursiveCommand(ScriptContext* context, const ScriptLine* line);
+int FindRegValueCommand(ScriptContext* context, const ScriptLine* line);
 
 // Deletes `name` under `parent` with all its subkeys and values, depth first. A value or
 // subkey that cannot be deleted keeps its key, and with it every ancestor.

@@ -7,15 +7,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commands/target_guard.h"
 #include "engine/argument_forms.h"
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/path_helpers.h"
 #include "platform/win32_handles.h"
 #include "platform/windows_family.h"
@@ -207,13 +207,13 @@ bool CreateFolderForEveryone(const char* path) {
   return done;
 }
 
-int GetSpecialDirCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], name[kPathChars];
-  if (SplitAssignment(line->argumentText, variable, sizeof(variable), name, sizeof(name)) != kResultOk) {
-    return FailLine(context, line, kResultBadSwitch);
-  }
-  const SpecialFolderRow* row = FindSpecialFolder(name);
-  // An unknown name has no folder: an empty text would put %%X%%\app at the drive's root.
+int GetSpecialDirCommand(ScriptContext* context, const ScriptLine* line) {
+  // Without "=", or with a name that no row knows, the row's form fails the line with 51:
+  // an unknown name has no folder, and an empty text would put %%X%%\app at the drive's root.
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* variable = argument[0];
+  const SpecialFolderRow* row = FindSpecialFolder(argument[1]);
   if (row == nullptr) return FailLine(context, line, kResultBadSwitch);
   char path[kPathChars] = "";
   switch (row->source) {
@@ -238,26 +238,23 @@ int GetSpecialDirCommand(ScriptContext* context, ScriptLine* line) {
   return SymbolSet(context->symbols, variable, path);  // not reported
 }
 
-int GetStartMenuDirCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars];
-  CopyText(variable, sizeof(variable), line->argumentText);
-  TrimText(variable);
+int GetStartMenuDirCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* variable = argument[0];
   char folder[MAX_PATH] = "";
   HRESULT located = E_FAIL;
   if (!ShellFolder(StartMenuFolderId(), folder, &located)) return kResultOk;  // VAR untouched
   return SymbolSet(context->symbols, variable, folder);
 }
 
-int AddStartMenuCommand(ScriptContext* context, ScriptLine* line) {
-  char copy[kArgumentCopyChars];
-  CopyText(copy, sizeof(copy), line->argumentText);
-  char* comma = std::strchr(copy, ',');
-  if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
-  *comma = '\0';
+int AddStartMenuCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   // The target keeps up to 259 characters: a shortcut to a cut path would point elsewhere.
   char name[kPathChars], target[kPathChars];
-  int result = SubstituteActingText(context, line, copy, name, sizeof(name));
-  if (result == kResultOk) result = SubstituteActingText(context, line, comma + 1, target, sizeof(target));
+  int result = SubstituteActingText(context, line, argument[0], name, sizeof(name));
+  if (result == kResultOk) result = SubstituteActingText(context, line, argument[1], target, sizeof(target));
   if (result != kResultOk) return result;
   TrimText(name);
   TrimText(target);
@@ -265,15 +262,12 @@ int AddStartMenuCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int CreateSpecialDirCommand(ScriptContext* context, ScriptLine* line) {
-  char path[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, path, sizeof(path));
-  if (result != kResultOk) return result;
-  TrimText(path);
+int CreateSpecialDirCommand(ScriptContext* context, const ScriptLine* line) {
   // Everyone gets full control of what is named here: never of a drive, a system folder or
-  // anything that is not a folder of the script's own.
-  result = GuardFolderTarget(context, line, path);
-  if (result != kResultOk) return result;
+  // anything that is not a folder of the script's own (the executor has refused those).
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* path = argument[0];
   DWORD attributes = GetFileAttributesA(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return FailLine(context, line, kResultBadSwitch);

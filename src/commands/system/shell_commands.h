@@ -5,10 +5,10 @@
 
 #include "engine/executor.h"
 
-int GetSpecialDirCommand(ScriptContext* context, ScriptLine* line);
-int GetStartMenuDirCommand(ScriptContext* context, ScriptLine* line);
-int AddStartMenuCommand(ScriptContext* context, ScriptLine* line);
-int CreateSpecialDirCommand(ScriptContext* context, ScriptLine* line);
+int GetSpecialDirCommand(ScriptContext* context, const ScriptLine* line);
+int GetStartMenuDirCommand(ScriptContext* context, const ScriptLine* line);
+int AddStartMenuCommand(ScriptContext* context, const ScriptLine* line);
+int CreateSpecialDirCommand(ScriptContext* context, const ScriptLine* line);
 
 // The path of a shell folder (CSIDL) into `path`; left unchanged when it cannot be found.
 // Program Files falls back to the registry's ProgramFilesDir.

@@ -6,14 +6,15 @@
 #include <cstring>
 #include <ctime>
 
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "log/log.h"
 #include "platform/win32_handles.h"
 #include "platform/windows_family.h"
@@ -25,9 +26,11 @@ constexpr size_t kExtendPathChars = 4096;
 constexpr size_t kTimeStampChars = 15;
 
 // The variable named by the whole (trimmed) argument.
-void VariableName(const ScriptLine* line, char* name) {
-  CopyText(name, kPathChars, line->argumentText);
-  TrimText(name);
+// The variable a query stores in: the whole argument, trimmed (its row's form).
+void VariableName(ScriptContext* context, const ScriptLine* line, char* name) {
+  LineArgument<> argument;
+  argument.Read(context, line);  // the form has no faults
+  CopyText(name, kPathChars, argument[0]);
 }
 
 
@@ -85,22 +88,19 @@ const HandlerRow SystemCommandRows[] = {
     {kOpNone, nullptr},
 };
 
-int SetWorkDirCommand(ScriptContext* context, ScriptLine* line) {
-  TrimText(line->argumentText);
-  char folder[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, folder, sizeof(folder));
-  if (result != kResultOk) return result;  // workDir stays
-  CopyText(context->workDir, sizeof(context->workDir), folder);
+int SetWorkDirCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;  // workDir stays
+  CopyText(context->workDir, sizeof(context->workDir), argument[0]);
   return kResultOk;
 }
 
-int GetFileVersionCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], file[kPathChars];
-  if (SplitAssignment(line->argumentText, variable, sizeof(variable), file, sizeof(file)) != kResultOk) {
-    return FailLine(context, line, kResultNoFileVersion);
-  }
+int GetFileVersionCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // 40 without "="
+  const char* variable = argument[0];
   char substituted[kPathChars];
-  int result = SubstituteActingText(context, line, file, substituted, sizeof(substituted));
+  int result = SubstituteActingText(context, line, argument[1], substituted, sizeof(substituted));
   if (result != kResultOk) return result;  // never "0" for a file that was not even named
   // Quotes around a path with blanks are not part of the name.
   char* out = substituted;
@@ -114,9 +114,9 @@ int GetFileVersionCommand(ScriptContext* context, ScriptLine* line) {
   return StoreOrFail(context, line, variable, version);
 }
 
-int GetOsTypeCommand(ScriptContext* context, ScriptLine* line) {
+int GetOsTypeCommand(ScriptContext* context, const ScriptLine* line) {
   char variable[kPathChars];
-  VariableName(line, variable);
+  VariableName(context, line, variable);
   OSVERSIONINFOA version;
   bool known = WindowsVersion(&version);
 
@@ -145,9 +145,9 @@ int GetOsTypeCommand(ScriptContext* context, ScriptLine* line) {
   return SymbolSet(context->symbols, variable, osType);
 }
 
-int GetOsVersionCommand(ScriptContext* context, ScriptLine* line) {
+int GetOsVersionCommand(ScriptContext* context, const ScriptLine* line) {
   char variable[kPathChars];
-  VariableName(line, variable);
+  VariableName(context, line, variable);
   OSVERSIONINFOA version;
   WindowsVersion(&version);
   char text[32];
@@ -156,18 +156,18 @@ int GetOsVersionCommand(ScriptContext* context, ScriptLine* line) {
   return SymbolSet(context->symbols, variable, text);
 }
 
-int GetWindowsDirCommand(ScriptContext* context, ScriptLine* line) {
+int GetWindowsDirCommand(ScriptContext* context, const ScriptLine* line) {
   char variable[kPathChars];
-  VariableName(line, variable);
+  VariableName(context, line, variable);
   char folder[kPathChars];
   UINT length = GetWindowsDirectoryA(folder, sizeof(folder));
   if (length == 0 || length >= sizeof(folder)) return FailLine(context, line, kResultNoWindowsDir);
   return SymbolSet(context->symbols, variable, folder);
 }
 
-int StripFileNameCommand(ScriptContext* context, ScriptLine* line) {
+int StripFileNameCommand(ScriptContext* context, const ScriptLine* line) {
   char variable[kPathChars];
-  VariableName(line, variable);
+  VariableName(context, line, variable);
   // One byte more than a path holds: a longer value is refused, never stored back cut.
   char value[kPathChars + 1];
   int result = SymbolGet(context->symbols, variable, value, sizeof(value));
@@ -183,9 +183,9 @@ int StripFileNameCommand(ScriptContext* context, ScriptLine* line) {
   return StoreOrFail(context, line, variable, value);
 }
 
-int GetProcessorTypeCommand(ScriptContext* context, ScriptLine* line) {
+int GetProcessorTypeCommand(ScriptContext* context, const ScriptLine* line) {
   char variable[kPathChars];
-  VariableName(line, variable);
+  VariableName(context, line, variable);
   SYSTEM_INFO info;
   GetSystemInfo(&info);
   WORD architecture = info.wProcessorArchitecture;
@@ -195,9 +195,9 @@ int GetProcessorTypeCommand(ScriptContext* context, ScriptLine* line) {
   return SymbolSet(context->symbols, variable, word);
 }
 
-int WaitForTimeCommand(ScriptContext* context, ScriptLine* line) {
+int WaitForTimeCommand(ScriptContext* context, const ScriptLine* line) {
   char text[kPathChars];
-  VariableName(line, text);
+  VariableName(context, line, text);
   // A bare variable name stands for its value; %%NAME%% is not substituted here.
   char value[kPathChars];
   if (SymbolGet(context->symbols, text, value, sizeof(value)) == kResultOk) CopyText(text, sizeof(text), value);
@@ -206,14 +206,12 @@ int WaitForTimeCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int ExtendPathCommand(ScriptContext* context, ScriptLine* line) {
-  char folder[kExtendPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, folder, sizeof(folder));
-  if (result != kResultOk) return result;
-  TrimText(folder);
+int ExtendPathCommand(ScriptContext* context, const ScriptLine* line) {
   // An empty entry in PATH means the current folder: programs would be found wherever
-  // the caller happens to stand.
-  if (folder[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+  // the caller happens to stand. The row's form refuses an empty folder (51).
+  LineArgument<kExtendPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  const char* folder = argument[0];
 
   // The whole of the current PATH is kept behind the new entry, however long it is: a PATH
   // cut short would break every program started afterwards.
@@ -232,34 +230,29 @@ int ExtendPathCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int IsAdminCommand(ScriptContext* context, ScriptLine* line) {
-  if (line->argumentText[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+int IsAdminCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;  // no variable named: 51
   bool admin = true;  // the 9x family has no rights to lack
   if (IsNtFamily()) {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     admin = manager != nullptr;
     if (manager != nullptr) CloseServiceHandle(manager);
   }
-  return StoreOrFail(context, line, line->argumentText, TrueOrFalse(admin));
+  return StoreOrFail(context, line, argument[0], TrueOrFalse(admin));
 }
 
-int GetKivrunVersionCommand(ScriptContext* context, ScriptLine* line) {
+int GetKivrunVersionCommand(ScriptContext* context, const ScriptLine* line) {
   char variable[kPathChars];
-  VariableName(line, variable);
+  VariableName(context, line, variable);
   return StoreOrFail(context, line, variable, kKivrunVersion);
 }
 
-int GetTimeStampCommand(ScriptContext* context, ScriptLine* line) {
-  char text[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
-  if (result != kResultOk) return result;
-  bool universal = false;
-  if (char* equals = std::strchr(text, '=')) {
-    *equals = '\0';
-    TrimText(equals + 1);
-    universal = EqualIgnoringCase(equals + 1, "GMT");
-  }
-  TrimText(text);
+int GetTimeStampCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;  // NAME[=GMT], substituted whole
+  if (!argument.Read(context, line)) return argument.end;
+  const char* text = argument[0];
+  const bool universal = EqualIgnoringCase(argument[1], "GMT");
 
   std::time_t now = std::time(nullptr);
   const std::tm* parts = universal ? std::gmtime(&now) : std::localtime(&now);

@@ -3,17 +3,17 @@
 #pragma once
 #include "engine/executor.h"
 
-int SetWorkDirCommand(ScriptContext* context, ScriptLine* line);
-int GetFileVersionCommand(ScriptContext* context, ScriptLine* line);
-int GetOsTypeCommand(ScriptContext* context, ScriptLine* line);
-int GetOsVersionCommand(ScriptContext* context, ScriptLine* line);
-int GetWindowsDirCommand(ScriptContext* context, ScriptLine* line);
-int StripFileNameCommand(ScriptContext* context, ScriptLine* line);
-int GetProcessorTypeCommand(ScriptContext* context, ScriptLine* line);
-int WaitForTimeCommand(ScriptContext* context, ScriptLine* line);
-int ExtendPathCommand(ScriptContext* context, ScriptLine* line);
-int IsAdminCommand(ScriptContext* context, ScriptLine* line);
-int GetKivrunVersionCommand(ScriptContext* context, ScriptLine* line);
-int GetTimeStampCommand(ScriptContext* context, ScriptLine* line);
+int SetWorkDirCommand(ScriptContext* context, const ScriptLine* line);
+int GetFileVersionCommand(ScriptContext* context, const ScriptLine* line);
+int GetOsTypeCommand(ScriptContext* context, const ScriptLine* line);
+int GetOsVersionCommand(ScriptContext* context, const ScriptLine* line);
+int GetWindowsDirCommand(ScriptContext* context, const ScriptLine* line);
+int StripFileNameCommand(ScriptContext* context, const ScriptLine* line);
+int GetProcessorTypeCommand(ScriptContext* context, const ScriptLine* line);
+int WaitForTimeCommand(ScriptContext* context, const ScriptLine* line);
+int ExtendPathCommand(ScriptContext* context, const ScriptLine* line);
+int IsAdminCommand(ScriptContext* context, const ScriptLine* line);
+int GetKivrunVersionCommand(ScriptContext* context, const ScriptLine* line);
+int GetTimeStampCommand(ScriptContext* context, const ScriptLine* line);
 
 extern const HandlerRow SystemCommandRows[];

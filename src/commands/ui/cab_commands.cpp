@@ -3,17 +3,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/com_server.h"
-#include "app/host_link.h"
+#include "host/com_object.h"
+#include "host/host_link.h"
 #include "commands/ui/cab_installer.h"
-#include "commands/ui/message_wait.h"
+#include "host/server_lock.h"
+#include "platform/message_wait.h"
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/final_status_win32.h"
 
 namespace {
@@ -24,26 +26,10 @@ constexpr int kCabOptions = 6;
 // The completion sink the installer reports to. It lives in the main thread's apartment:
 // its calls arrive while the command pumps messages. While it exists it holds one lock
 // on the COM server module.
-class CabInstallSink final : public IHostCallback {
+class CabInstallSink final : public ComObject<IHostCallback, IID_IHostCallback> {
  public:
-  explicit CabInstallSink(HANDLE completed) : event_(completed) { ServerLock(); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IHostCallback) {
-      *object = static_cast<IHostCallback*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = --references_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
+  // Starts with no reference: the command takes its own with AddRef.
+  explicit CabInstallSink(HANDLE completed) : ComObject(0), event_(completed) { ServerLock(); }
 
   // Progress goes on to the host unchanged.
   HRESULT STDMETHODCALLTYPE OnProgress(LONG first, LONG second, LONG third, BSTR text) override {
@@ -73,7 +59,7 @@ class CabInstallSink final : public IHostCallback {
   BSTR message() const { return message_; }
 
  private:
-  ~CabInstallSink() {
+  ~CabInstallSink() override {
     SysFreeString(message_);
     ReleaseInstaller();
     ServerUnlock();
@@ -83,7 +69,6 @@ class CabInstallSink final : public IHostCallback {
     installer_ = nullptr;
   }
 
-  LONG references_ = 0;  // all calls arrive on the main thread
   ICabInstaller* installer_ = nullptr;
   LONG status_ = 0;
   BSTR message_ = nullptr;
@@ -111,15 +96,12 @@ struct CabArguments {
   LONG options[kCabOptions];
 };
 
-int ParseCabArguments(ScriptContext* context, ScriptLine* line, CabArguments* args) {
-  TrimText(line->argumentText);
-  char value[kCabValueChars];
-  if (SplitAssignment(line->argumentText, args->variable, sizeof(args->variable), value, sizeof(value)) != kResultOk ||
-      value[0] == '\0') {
-    return kResultBadSwitch;
-  }
+int ParseCabArguments(ScriptContext* context, const ScriptLine* line, CabArguments* args) {
+  LineArgument<> argument;  // VAR=package[,options]: 51 when no package is named
+  if (!argument.Read(context, line)) return argument.end;
+  CopyText(args->variable, sizeof(args->variable), argument[0]);
   char fields[kCabValueChars];
-  int result = SubstituteWhole(context, value, fields, sizeof(fields));  // nothing installed from a cut name
+  int result = SubstituteWhole(context, argument[1], fields, sizeof(fields));  // nothing installed from a cut name
   if (result != kResultOk) return result;
   TrimText(fields);
   args->package[0] = '\0';
@@ -166,7 +148,7 @@ const HandlerRow CabCommandRows[] = {
     {kOpNone, nullptr},
 };
 
-int InstallCabCommand(ScriptContext* context, ScriptLine* line) {
+int InstallCabCommand(ScriptContext* context, const ScriptLine* line) {
   CabArguments args;
   int result = ParseCabArguments(context, line, &args);
   if (result != kResultOk) return FailLine(context, line, result);
@@ -205,7 +187,7 @@ int InstallCabCommand(ScriptContext* context, ScriptLine* line) {
   return result == kResultOk ? kResultOk : FailLine(context, line, result);
 }
 
-int ResetLastUpdateCommand(ScriptContext*, ScriptLine*) {
+int ResetLastUpdateCommand(ScriptContext*, const ScriptLine*) {
   ICabInstaller* installer = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_CabInstaller, nullptr, CLSCTX_ALL, IID_ICabInstaller,
                                  reinterpret_cast<void**>(&installer)))) {

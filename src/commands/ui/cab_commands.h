@@ -3,7 +3,7 @@
 #pragma once
 #include "engine/executor.h"
 
-int InstallCabCommand(ScriptContext* context, ScriptLine* line);
-int ResetLastUpdateCommand(ScriptContext* context, ScriptLine* line);
+int InstallCabCommand(ScriptContext* context, const ScriptLine* line);
+int ResetLastUpdateCommand(ScriptContext* context, const ScriptLine* line);
 
 extern const HandlerRow CabCommandRows[];

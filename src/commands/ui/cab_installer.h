@@ -5,7 +5,7 @@
 #include <oleauto.h>
 #include <unknwn.h>
 
-#include "app/host_interfaces.h"
+#include "host/host_interfaces.h"
 
 extern const CLSID CLSID_CabInstaller;  // {888B4F80-6403-410E-B357-64D04E626783}
 extern const IID IID_ICabInstaller;     // {0619537E-F8D2-4592-850D-A99E2398E34A}

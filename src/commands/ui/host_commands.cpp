@@ -3,15 +3,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/host_link.h"
-#include "app/host_text.h"
+#include "host/host_link.h"
+#include "host/host_text.h"
 #include "engine/acting_text.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/final_status.h"
 
 namespace {
@@ -23,10 +24,6 @@ constexpr size_t kParamChars = 1000;
 constexpr size_t kParamValueChars = 4097;
 
 // Reads the next comma field into `field`, leaving it empty when the text has run out.
-const char* TakeField(const char* position, char* field, size_t size) {
-  field[0] = '\0';
-  return position != nullptr ? NextField(position, field, size, ',') : nullptr;
-}
 
 }  // namespace
 
@@ -39,43 +36,29 @@ const HandlerRow HostCommandRows[] = {
     {kOpNone, nullptr},
 };
 
-int ProgressCommand(ScriptContext* context, ScriptLine* line) {
-  char copy[kArgumentCopyChars];
-  CopyText(copy, sizeof(copy), line->argumentText);
-  TrimText(copy);
-
-  char first[kPathChars], second[kPathChars], third[kPathChars], text[kPathChars];
-  const char* position = TakeField(copy, first, sizeof(first));
-  position = TakeField(position, second, sizeof(second));
-  position = TakeField(position, third, sizeof(third));
-  TakeField(position, text, sizeof(text));  // what follows a fourth comma is ignored
+int ProgressCommand(ScriptContext* context, const ScriptLine* line) {
+  // first,second[,third[,text]]: without the first two numbers the row's form fails the
+  // line with 51; what follows a fourth comma is ignored.
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   char substituted[kProgressTextChars];
-  SubstituteVariables(context, text, substituted, sizeof(substituted));
-
-  if (first[0] == '\0' || second[0] == '\0') return FailLine(context, line, kResultBadSwitch);
+  SubstituteVariables(context, argument[3], substituted, sizeof(substituted));
   if (IHostCallback* callback = HostCallback()) {
     BSTR wide = AnsiToBstr(substituted);
-    callback->OnProgress(TextToLong(first), TextToLong(second), TextToLong(third), wide);
+    callback->OnProgress(TextToLong(argument[0]), TextToLong(argument[1]), TextToLong(argument[2]), wide);
     SysFreeString(wide);
   }
   return kResultOk;
 }
 
-int StartUserAppCommand(ScriptContext* context, ScriptLine* line) {
-  char copy[kArgumentCopyChars];
-  CopyText(copy, sizeof(copy), line->argumentText);
-  char* comma = std::strchr(copy, ',');
-  if (comma == nullptr) return FailLine(context, line, kResultBadSwitch);
-  *comma = '\0';
-
-  char command[kPathChars], substituted[kPathChars], number[kStartNumberChars];
-  CopyText(command, sizeof(command), copy);
-  int result = SubstituteActingText(context, line, command, substituted, sizeof(substituted));
+int StartUserAppCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  char substituted[kPathChars], number[kStartNumberChars];
+  int result = SubstituteActingText(context, line, argument[0], substituted, sizeof(substituted));
   if (result != kResultOk) return result;
   TrimText(substituted);
-  CopyText(number, sizeof(number), comma + 1);
-  TrimText(number);
-
+  CopyText(number, sizeof(number), argument[1]);
   if (IHostAppUtil* appUtil = HostAppUtil()) {
     BSTR wide = AnsiToBstr(substituted);
     appUtil->StartUserApp(wide, TextToLong(number));
@@ -84,13 +67,11 @@ int StartUserAppCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int CloseUserAppCommand(ScriptContext* context, ScriptLine* line) {
-  char name[kPathChars];
-  int result = SubstituteActingText(context, line, line->argumentText, name, sizeof(name));
-  if (result != kResultOk) return result;
-  TrimText(name);
+int CloseUserAppCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kPathChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
   if (IHostAppUtil* appUtil = HostAppUtil()) {
-    BSTR wide = AnsiToBstr(name);
+    BSTR wide = AnsiToBstr(argument[0]);
     BSTR empty = SysAllocString(L"");
     appUtil->CloseUserApp(wide, empty, 30000, -1);
     SysFreeString(empty);
@@ -99,34 +80,24 @@ int CloseUserAppCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int SetFinalStatusCommand(ScriptContext* context, ScriptLine* line) {
-  TrimText(line->argumentText);
-  // A status read from an undefined variable would read as 0, success: the line fails instead.
-  char text[kFinalStatusChars];
-  int result = SubstituteActingText(context, line, line->argumentText, text, sizeof(text));
-  if (result != kResultOk) return result;
-  // Split after substitution: a variable may carry both the status and the message.
-  char* comma = std::strchr(text, ',');
-  const char* message = "";
-  if (comma != nullptr) {
-    *comma = '\0';
-    message = comma + 1;
-    TrimText(comma + 1);
-  }
-  SetFinalStatus(TextToLong(text), message);
+int SetFinalStatusCommand(ScriptContext* context, const ScriptLine* line) {
+  // A status read from an undefined variable would read as 0, success: the line fails
+  // instead. It is split after substitution: a variable may carry both status and message.
+  LineArgument<kFinalStatusChars> argument;
+  if (!argument.Read(context, line)) return argument.end;
+  SetFinalStatus(TextToLong(argument[0]), argument[1]);
   return kResultOk;
 }
 
-int GetParamCommand(ScriptContext* context, ScriptLine* line) {
-  char name[kParamChars], key[kParamChars];
-  int result = SplitAssignment(line->argumentText, name, sizeof(name), key, sizeof(key));
-  if (result != kResultOk) return FailLine(context, line, result);
+int GetParamCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   char lowered[kParamChars];
-  result = SubstituteActingText(context, line, key, lowered, sizeof(lowered));
+  int result = SubstituteActingText(context, line, argument[1], lowered, sizeof(lowered));
   if (result != kResultOk) return result;
   CharLowerA(lowered);
 
   char value[kParamValueChars];
   FindParamValue(HostParams(), lowered, value, sizeof(value));
-  return StoreOrFail(context, line, name, value);
+  return StoreOrFail(context, line, argument[0], value);
 }

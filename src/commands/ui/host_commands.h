@@ -3,10 +3,10 @@
 #pragma once
 #include "engine/executor.h"
 
-int ProgressCommand(ScriptContext* context, ScriptLine* line);
-int StartUserAppCommand(ScriptContext* context, ScriptLine* line);
-int CloseUserAppCommand(ScriptContext* context, ScriptLine* line);
-int SetFinalStatusCommand(ScriptContext* context, ScriptLine* line);
-int GetParamCommand(ScriptContext* context, ScriptLine* line);
+int ProgressCommand(ScriptContext* context, const ScriptLine* line);
+int StartUserAppCommand(ScriptContext* context, const ScriptLine* line);
+int CloseUserAppCommand(ScriptContext* context, const ScriptLine* line);
+int SetFinalStatusCommand(ScriptContext* context, const ScriptLine* line);
+int GetParamCommand(ScriptContext* context, const ScriptLine* line);
 
 extern const HandlerRow HostCommandRows[];

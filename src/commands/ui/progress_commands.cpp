@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
+#include "engine/argument_reader.h"
 #include "engine/arguments.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace {
 
@@ -98,50 +99,42 @@ void CenterWindow(HWND window, HWND reference) {
   SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int ShowMsgCommand(ScriptContext* context, ScriptLine* line) {
-  TrimText(line->argumentText);
+int ShowMsgCommand(ScriptContext* context, const ScriptLine* line) {
   static char text[kMessageTextChars];  // kept off the stack; main thread only
-  SubstituteVariables(context, line->argumentText, text, sizeof(text));  // shown up to an undefined name
+  ArgumentFields fields;
+  int end = kResultOk;
+  ReadArgument(context, line, text, sizeof(text), &fields, &end);  // shown up to an undefined name
   MessageBoxA(nullptr, text, kShowMsgCaption, MB_ICONINFORMATION | MB_SERVICE_NOTIFICATION);
   return kResultOk;
 }
 
-int YesNoCommand(ScriptContext* context, ScriptLine* line) {
-  char variable[kPathChars], question[kQuestionChars];
-  int result = SplitAssignment(line->argumentText, variable, sizeof(variable), question, sizeof(question));
-  if (result != kResultOk) return FailLine(context, line, result);
+int YesNoCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> argument;
+  if (!argument.Read(context, line)) return argument.end;
   char text[kQuestionChars];
-  result = SubstituteVariables(context, question, text, sizeof(text));
+  int result = SubstituteVariables(context, argument[1], text, sizeof(text));
   if (result != kResultOk) return FailLine(context, line, result);
   int answer = MessageBoxA(nullptr, text, kYesNoCaption, MB_ICONQUESTION | MB_YESNO);
-  return StoreOrFail(context, line, variable, answer == IDYES ? "YES" : "NO");
+  return StoreOrFail(context, line, argument[0], answer == IDYES ? "YES" : "NO");
 }
 
-int StartProgressDlgCommand(ScriptContext* context, ScriptLine* line) {
-  TrimText(line->argumentText);
-  char title[kProgressTextChars];
-  SubstituteVariables(context, line->argumentText, title, sizeof(title));
+int StartProgressDlgCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kProgressTextChars> title;  // shown up to an undefined name
+  title.Read(context, line);
   if (g_progressWindow == nullptr) g_progressWindow = CreateProgressWindow();
   if (g_progressWindow == nullptr) return kResultOk;
   ShowWindow(g_progressWindow, SW_SHOW);
   UpdateWindow(g_progressWindow);
-  SetWindowTextA(g_progressWindow, title);
+  SetWindowTextA(g_progressWindow, title[0]);
   return kResultOk;
 }
 
-int SetProgressCommand(ScriptContext* context, ScriptLine* line) {
-  char text[kProgressTextChars];
-  SubstituteVariables(context, line->argumentText, text, sizeof(text));
+int SetProgressCommand(ScriptContext* context, const ScriptLine* line) {
   // Without a comma the whole text is the percentage and the status line stays as it was.
-  char* comma = std::strchr(text, ',');
-  const char* status = nullptr;
-  if (comma != nullptr) {
-    *comma = '\0';
-    TrimText(comma + 1);
-    status = comma + 1;
-  }
-  TrimText(text);
-  const WORD percent = static_cast<WORD>(std::atoi(text));  // its low 16 bits: -5 is 65531
+  LineArgument<kProgressTextChars> argument;  // substituted as shown text, then split
+  argument.Read(context, line);
+  const char* status = argument.fields.kind == kKindOptional ? argument[1] : nullptr;
+  const WORD percent = static_cast<WORD>(std::atoi(argument[0]));  // its low 16 bits: -5 is 65531
   if (g_progressWindow == nullptr) return kResultOk;
   SendDlgItemMessageA(g_progressWindow, kProgressBarId, PBM_SETPOS, percent, 0);
   if (status != nullptr) SetDlgItemTextA(g_progressWindow, kProgressStatusId, status);
@@ -150,7 +143,7 @@ int SetProgressCommand(ScriptContext* context, ScriptLine* line) {
   return kResultOk;
 }
 
-int EndProgressDlgCommand(ScriptContext*, ScriptLine*) {
+int EndProgressDlgCommand(ScriptContext*, const ScriptLine*) {
   if (g_progressWindow == nullptr) return kResultOk;
   SleepPumping(kProgressLingerMilliseconds);
   DestroyWindow(g_progressWindow);

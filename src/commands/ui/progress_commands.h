@@ -9,11 +9,11 @@ constexpr int kProgressDialogId = 101;
 constexpr int kProgressBarId = 1000;
 constexpr int kProgressStatusId = 1004;
 
-int ShowMsgCommand(ScriptContext* context, ScriptLine* line);
-int YesNoCommand(ScriptContext* context, ScriptLine* line);
-int StartProgressDlgCommand(ScriptContext* context, ScriptLine* line);
-int SetProgressCommand(ScriptContext* context, ScriptLine* line);
-int EndProgressDlgCommand(ScriptContext* context, ScriptLine* line);
+int ShowMsgCommand(ScriptContext* context, const ScriptLine* line);
+int YesNoCommand(ScriptContext* context, const ScriptLine* line);
+int StartProgressDlgCommand(ScriptContext* context, const ScriptLine* line);
+int SetProgressCommand(ScriptContext* context, const ScriptLine* line);
+int EndProgressDlgCommand(ScriptContext* context, const ScriptLine* line);
 
 HWND ProgressWindow();  // nullptr when there is none
 

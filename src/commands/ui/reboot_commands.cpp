@@ -5,11 +5,12 @@
 
 #include <cstring>
 
+#include "engine/argument_reader.h"
 #include "engine/keywords.h"
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/path_helpers.h"
 #include "platform/win32_handles.h"
@@ -74,8 +75,9 @@ bool RebootMarkerPath(char* path) {
   return AppendText(path, kPathChars, kMarkerTail);
 }
 
-int SetRebootFlagCommand(ScriptContext* context, ScriptLine* line) {
-  TrimText(line->argumentText);  // the key as written: no substitution
+int SetRebootFlagCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<> key;  // the key as written: no substitution
+  key.Read(context, line);
   char marker[kPathChars];
   if (!RebootMarkerPath(marker)) return FailLine(context, line, kResultCannotWriteFile);
   // A pending restart must not be lost for want of the marker's folders.
@@ -83,15 +85,15 @@ int SetRebootFlagCommand(ScriptContext* context, ScriptLine* line) {
   CopyText(folder, sizeof(folder), marker);
   *std::strrchr(folder, '\\') = '\0';  // the tail holds backslashes
   MakeFolderChain(folder);
-  const bool written = WritePrivateProfileStringA("Reboot", line->argumentText, "1", marker) != FALSE;
+  const bool written = WritePrivateProfileStringA("Reboot", key[0], "1", marker) != FALSE;
   DeleteOnReboot(marker);
   return written ? kResultOk : FailLine(context, line, kResultCannotWriteFile);
 }
 
-int PromptRebootCommand(ScriptContext* context, ScriptLine* line) {
-  char question[kQuestionChars];
-  SubstituteVariables(context, line->argumentText, question, sizeof(question));
-  if (MessageBoxA(nullptr, question, kPromptCaption, MB_YESNO | MB_ICONQUESTION | MB_SERVICE_NOTIFICATION) != IDYES) {
+int PromptRebootCommand(ScriptContext* context, const ScriptLine* line) {
+  LineArgument<kQuestionChars> question;  // shown up to an undefined name
+  question.Read(context, line);
+  if (MessageBoxA(nullptr, question[0], kPromptCaption, MB_YESNO | MB_ICONQUESTION | MB_SERVICE_NOTIFICATION) != IDYES) {
     return kResultOk;
   }
   if (!IsNtFamily()) {

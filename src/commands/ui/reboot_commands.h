@@ -3,8 +3,8 @@
 #pragma once
 #include "engine/executor.h"
 
-int SetRebootFlagCommand(ScriptContext* context, ScriptLine* line);
-int PromptRebootCommand(ScriptContext* context, ScriptLine* line);
+int SetRebootFlagCommand(ScriptContext* context, const ScriptLine* line);
+int PromptRebootCommand(ScriptContext* context, const ScriptLine* line);
 
 // The Windows folder followed by \Vorna\Agent\Reboot.ini (260 bytes); false when it does not fit.
 bool RebootMarkerPath(char* path);

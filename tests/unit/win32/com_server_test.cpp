@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include "app/com_server.h"
+#include "host/server_lock.h"
 
 TEST(ShutdownMonitor, PostsQuitToTheMainThreadFiveSecondsAfterTheLastUnlock) {
-  ServerModuleInit(GetModuleHandleA(nullptr), GetCurrentThreadId());
-  ASSERT_TRUE(StartShutdownMonitor());
+  ServerModuleInit(GetModuleHandleA(nullptr));
+  ASSERT_TRUE(StartShutdownMonitor(GetCurrentThreadId()));
   EXPECT_EQ(ServerLock(), 1);
   EXPECT_EQ(ServerLock(), 2);
   EXPECT_EQ(ServerUnlock(), 1);

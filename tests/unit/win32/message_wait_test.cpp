@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
 
 namespace {
 

@@ -3,6 +3,9 @@
 #pragma once
 #include <cstddef>
 
+// The parameter text as the command line passes it (hexadecimal): at most 8191 characters.
+constexpr size_t kParamsValueChars = 8192;
+
 // Decodes pairs of hexadecimal digits into bytes (an odd last digit is dropped; a pair that
 // is not hexadecimal gives what strtoul reads of it). Writes at most `size` bytes and
 // gives how many it wrote.

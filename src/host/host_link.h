@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "app/host_interfaces.h"
+#include "host/host_interfaces.h"
 
 // Params=: decodes the hexadecimal value into the parameter text (the raw value is kept too).
 void SetHostParams(const char* hexText);

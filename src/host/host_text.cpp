@@ -1,9 +1,9 @@
-#include "app/host_text.h"
+#include "host/host_text.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/text.h"
+#include "base/text.h"
 
 size_t DecodeHexText(const char* text, unsigned char* dest, size_t size) {
   size_t written = 0;

@@ -1,4 +1,4 @@
-#include "commands/ui/message_wait.h"
+#include "platform/message_wait.h"
 
 namespace {
 DWORD WINAPI SystemTicks() { return GetTickCount(); }

@@ -1,13 +1,12 @@
-#include "app/host_link.h"
+#include "host/host_link.h"
 
 #include <process.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "app/command_line.h"
-#include "app/host_text.h"
-#include "engine/text.h"
+#include "host/host_text.h"
+#include "base/text.h"
 #include "platform/final_status_win32.h"
 #include "platform/process_tool.h"
 
