@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "check/known_values.h"
 #include "engine/argument_forms.h"
 #include "engine/arguments.h"
 #include "engine/command_forms.h"
@@ -114,9 +115,10 @@ Use UseOf(FieldUse use) {
 }
 
 // A fault of the row's form, ended as the row says.
-void ReportFormFault(Reader& r, const CommandRow& row, int form) {
+// `values` names the variables' known values where the fault shows only once they are in.
+void ReportFormFault(Reader& r, const CommandRow& row, int form, const std::string& values) {
   const int code = RunCodeOf(row, form);
-  const std::string what = FormFaultText(row, form);
+  const std::string what = FormFaultText(row, form) + (values.empty() ? "" : " once substituted (" + values + ")");
   switch (row.faultEnd) {
     case FaultEnd::kReported:
       return r.Fails(code, what);
@@ -236,19 +238,26 @@ const char* TargetNoun(Target target) {
   return "these names";
 }
 
-LineReading ReadCommandLine(const ScriptLine& line) {
+LineReading ReadCommandLine(const ScriptLine& line, const KnownValues* known) {
   Reader r(line);
   const CommandRow* row = CommandRowOf(line.opcode);
   r.reading().row = row;
   if (row == nullptr) return r.reading();
-  char text[kArgumentCopyChars];
-  CopyText(text, sizeof(text), line.argumentText);
-  ArgumentFields fields;
-  const int form = SplitWithForm(*row, text, &fields);
   // A row that substitutes the whole argument first splits what the variables bring: its
-  // fields, and a fault of its form, are sure only in text without a variable.
+  // fields, and a fault of its form, are sure only in text without a variable, or where
+  // every variable's value is known.
   const bool whole = row->whole != FieldUse::kNone;
-  const bool unsure = whole && HoldsVariable(line.argumentText);
+  bool unsure = whole && HoldsVariable(line.argumentText);
+  std::string substituted = line.argumentText;
+  std::string values;
+  bool exact = false;
+  if (unsure && known != nullptr && known->Substitute(line.argumentText, &substituted, &exact, &values) && exact) {
+    unsure = false;
+  }
+  std::vector<char> text(substituted.size() + 1 > kArgumentCopyChars ? substituted.size() + 1 : kArgumentCopyChars);
+  CopyText(text.data(), text.size(), unsure ? line.argumentText : substituted.c_str());
+  ArgumentFields fields;
+  const int form = SplitWithForm(*row, text.data(), &fields);
   if (whole) r.Part(line.argumentText, UseOf(row->whole));
   if (row->setsField >= 0) r.Sets(fields.field[row->setsField]);  // known even where a later part is faulty
   if (row->mayStoreEmpty) r.MayStoreEmpty();
@@ -257,7 +266,7 @@ LineReading ReadCommandLine(const ScriptLine& line) {
     if (line.opcode == kOpFindIniFileValue && form != kResultNowhereToPutValue) {
       r.Warns("not of the form VAR=file,section,key: the run stores FALSE");
     } else {
-      ReportFormFault(r, *row, form);
+      ReportFormFault(r, *row, form, values);
     }
     return r.reading();
   }

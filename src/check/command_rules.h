@@ -58,7 +58,10 @@ struct LineReading {
   bool mayStoreEmpty = false;          // the variable it sets may be left empty (a missing key, file, name)
 };
 
-LineReading ReadCommandLine(const ScriptLine& line);
+// With `known`, a row that substitutes its whole argument first is split as the run splits
+// it wherever every variable in it has an exactly known value.
+class KnownValues;
+LineReading ReadCommandLine(const ScriptLine& line, const KnownValues* known = nullptr);
 
 // True when every keyword's opcode has a row (the checker's own consistency test).
 bool EveryKeywordHasARule();

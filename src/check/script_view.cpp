@@ -35,6 +35,18 @@ void BuildView(ScriptView* view) {
     }
   }
 
+  // A line that substitutes its whole argument before it splits it is read again where the
+  // values of its variables are known: its form is then judged on what the run splits.
+  view->known = KnownValues(*view);
+  for (SectionView& section : view->sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const LineReading& reading = section.readings[i];
+      if (reading.row == nullptr || reading.row->whole == FieldUse::kNone) continue;
+      if (!HoldsVariable(section.lines[i]->argumentText)) continue;
+      section.readings[i] = ReadCommandLine(*section.lines[i], &view->known);
+    }
+  }
+
   const ScriptSection* start = FindSection(view->context->sections, view->start.c_str());
   view->startIndex = start != nullptr ? indexOf[start] : -1;
   view->reached.assign(view->sections.size(), false);

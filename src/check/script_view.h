@@ -9,6 +9,7 @@
 
 #include "check/command_rules.h"
 #include "check/diagnostics.h"
+#include "check/known_values.h"
 #include "engine/script.h"
 
 struct SectionView {
@@ -29,6 +30,7 @@ struct ScriptView {
   std::vector<SectionView> sections;  // in file order
   int startIndex = -1;
   std::vector<bool> reached;  // per section: the start section reaches it
+  KnownValues known;          // the values some variables hold wherever they are read
 
   bool Parsed() const { return loadResult == 0 && context != nullptr; }
   // The text up to its first NUL byte, which ends it for the loader.

@@ -194,13 +194,21 @@ void CheckProtectedTarget(const ScriptView& view, Findings* findings) {
       const ScriptLine* line = section.lines[i];
       const LineReading& reading = section.readings[i];
       const std::string& path = reading.path;
-      // A substituted target with a variable in it is the empty-variable check's.
-      if (reading.pathSubstituted && HoldsVariable(path)) continue;
-      const std::string reason = RefusalReason(GuardOf(reading), path);
+      // A substituted target is judged with the known values of its variables (a folder
+      // that GETWINDOWSDIR filled is the Windows folder); without them it is the
+      // empty-variable check's.
+      std::string target = path;
+      std::string values;
+      if (reading.pathSubstituted && HoldsVariable(path)) {
+        bool exact = false;
+        if (!view.known.Substitute(path, &target, &exact, &values)) continue;
+      }
+      const std::string reason = RefusalReason(GuardOf(reading), target);
       if (reason.empty()) continue;
       findings->push_back({line->lineNumber,
-                           std::string(line->commandWord) + " on " + reason + " ('" + path +
-                               "'): the run refuses it (" + RunFails(kResultBadSwitch) + ")",
+                           std::string(line->commandWord) + " on " + reason + " (" +
+                               (values.empty() ? "'" + path + "'" : values) + "): the run refuses it (" +
+                               RunFails(kResultBadSwitch) + ")",
                            {}});
     }
   }
@@ -228,6 +236,10 @@ void CheckEmptyVariableTarget(const ScriptView& view, Findings* findings) {
       const LineReading& reading = section.readings[i];
       const std::string& path = reading.path;
       if (!reading.pathSubstituted || !HoldsVariable(path)) continue;
+      std::string known;
+      bool exact = false;
+      std::string values;
+      if (view.known.Substitute(path, &known, &exact, &values)) continue;  // the protected-target check's
       std::string rest = WithoutReferences(path);
       if (RefusalReason(GuardOf(reading), rest).empty()) continue;
       for (const std::string& name : ReferenceNames(path)) {
