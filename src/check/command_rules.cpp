@@ -161,7 +161,11 @@ void GetSpecialDirAdvice(Reader& r, const ArgumentFields& fields) {
   r.MayStoreEmpty();
 }
 
-void StripFileNameAdvice(Reader& r, const ArgumentFields& fields) { r.reading().readsByName = fields.field[0]; }
+// The variable is read by its bare name: an empty name is no variable the run finds.
+void StripFileNameAdvice(Reader& r, const ArgumentFields& fields) {
+  r.reading().readsByName = fields.field[0];
+  if (fields.field[0][0] == '\0') r.Fails(kResultSymbolNotFound, "no variable is named");
+}
 
 void WaitForTimeAdvice(Reader& r, const ArgumentFields& fields) {
   const std::string word = fields.field[0];
@@ -272,6 +276,19 @@ LineReading ReadCommandLine(const ScriptLine& line, const KnownValues* known) {
   }
   r.reading().formRead = true;
   ReadFields(r, *row, fields, unsure);
+  // A condition without a variable is decided as the run decides it; one that does not hold
+  // leaves the rest of the line unread: no section runs, no value is substituted.
+  if (row->fields[0].use == FieldUse::kCondition && !HoldsVariable(fields.field[0]) && line.opcode != kOpContinueIf) {
+    const ScriptContext nothing = {};
+    if (EvaluateCondition(&nothing, fields.field[0]) != 1) {
+      r.reading().neverHolds = true;
+      const TextPart condition = r.reading().parts.empty() ? TextPart{"", Use::kCondition} : r.reading().parts[0];
+      r.reading().parts.clear();
+      r.Part(condition.text, Use::kCondition);
+      r.reading().literals.clear();
+      return r.reading();
+    }
+  }
   if (row->target == Target::kSection && row->targetField >= 0) {
     r.reading().section = fields.field[row->targetField];
     r.reading().runsSection = true;

@@ -56,6 +56,7 @@ struct LineReading {
   std::string path;                    // the target the row's guard protects, as written
   bool pathSubstituted = false;        // the run substitutes the target (a folder) before the guard
   bool mayStoreEmpty = false;          // the variable it sets may be left empty (a missing key, file, name)
+  bool neverHolds = false;             // its condition has no variable and does not hold: the rest is never read
 };
 
 // With `known`, a row that substitutes its whole argument first is split as the run splits

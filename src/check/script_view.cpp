@@ -4,6 +4,7 @@
 
 #include <unordered_map>
 
+#include "engine/keywords.h"
 #include "engine/loader.h"
 
 void BuildView(ScriptView* view) {
@@ -32,6 +33,28 @@ void BuildView(ScriptView* view) {
         if (found != nullptr) index = indexOf[found];
       }
       section.targets.push_back(index);
+    }
+  }
+
+  // RETURN and RETURNIF do their work only in a section run as a call (CALL, CALLIF,
+  // GOTOIF): in the start section and in a file list the run passes over them, form and all.
+  std::vector<bool> called(view->sections.size(), false);
+  for (const SectionView& section : view->sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const int opcode = section.lines[i]->opcode;
+      if (section.targets[i] >= 0 && opcode != kOpCopyFiles && opcode != kOpDelFiles) {
+        called[static_cast<size_t>(section.targets[i])] = true;
+      }
+    }
+  }
+  for (size_t s = 0; s < view->sections.size(); ++s) {
+    if (called[s]) continue;
+    SectionView& section = view->sections[s];
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      const int opcode = section.lines[i]->opcode;
+      if (opcode != kOpReturn && opcode != kOpReturnIf) continue;
+      section.readings[i].faults.clear();
+      section.readings[i].parts.clear();
     }
   }
 

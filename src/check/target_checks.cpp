@@ -165,9 +165,12 @@ void CheckMissingPackageFile(const ScriptView& view, Findings* findings) {
   }
 }
 
+// Only in a list: elsewhere the run passes over an entry.
 void CheckListNameTooLong(const ScriptView& view, Findings* findings) {
-  for (const SectionView& section : view.sections) {
-    for (const ScriptLine* line : section.lines) {
+  const std::vector<bool> lists = ListSections(view, false);
+  for (size_t s = 0; s < view.sections.size(); ++s) {
+    if (!lists[s]) continue;
+    for (const ScriptLine* line : view.sections[s].lines) {
       std::string source, destination;
       if (!IsListEntry(line)) continue;
       SplitEntry(line, &source, &destination);

@@ -464,6 +464,7 @@ constexpr FieldSpec AsWritten{FieldUse::kAsWritten, false};
 constexpr FieldSpec Number{FieldUse::kAsWritten, true};
 constexpr FieldSpec Section{FieldUse::kSection, false};
 constexpr FieldSpec BareName{FieldUse::kBareName, false};
+constexpr FieldSpec NameOrNumber{FieldUse::kNameOrNumber, false};
 
 constexpr FaultEnd Reported = FaultEnd::kReported;
 constexpr FaultEnd Quiet = FaultEnd::kQuiet;
@@ -554,7 +555,7 @@ const CommandRow CommandTable[kCommandCount] = {
      Target::kFile, 1, Guard::kNone},
     {"GETPROCESSORTYPE", kOpGetProcessorType, &kTrimmedForm, Whole, {Variable}, Reported, 0, 0, false, Target::kNone,
      -1, Guard::kNone},
-    {"WAITFORTIME", kOpWaitForTime, &kTrimmedForm, Whole, {BareName}, Reported, 0, -1, false, Target::kNone, -1,
+    {"WAITFORTIME", kOpWaitForTime, &kTrimmedForm, Whole, {NameOrNumber}, Reported, 0, -1, false, Target::kNone, -1,
      Guard::kNone},
     {"WAITTILLUNLOCKED", kOpWaitTillUnlocked, &kFileTimeForm, Whole, {AsWritten, Number}, Reported, 0, -1, false,
      Target::kFile, 0, Guard::kNone},

@@ -47,7 +47,8 @@ enum class FieldUse : uint8_t {
   kCondition,   // a condition: each operand is looked up as it is compared
   kAsWritten,   // never substituted: a %%NAME%% is part of the name
   kSection,     // a section's name, looked up as written
-  kBareName,    // a variable read by its bare name (no %%): STRIPFILENAME, WAITFORTIME
+  kBareName,    // a variable read by its bare name (no %%): undefined, the line fails (28)
+  kNameOrNumber,  // a number, or a variable's bare name that stands for one when it is set
 };
 
 struct FieldSpec {
