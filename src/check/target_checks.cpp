@@ -165,9 +165,28 @@ void CheckMissingPackageFile(const ScriptView& view, Findings* findings) {
   }
 }
 
-// Only in a list: elsewhere the run passes over an entry.
+// The working folder every SETWORKDIR of the script names, where all name the same known
+// folder; "" otherwise.
+std::string KnownWorkFolder(const ScriptView& view) {
+  std::string folder;
+  for (const SectionView& section : view.sections) {
+    for (const ScriptLine* line : section.lines) {
+      if (line->opcode != kOpSetWorkDir) continue;
+      std::string value, values;
+      bool exact = false;
+      if (!view.known.Substitute(line->argumentText, &value, &exact, &values) || !exact || value.empty()) return "";
+      if (!folder.empty() && value != folder) return "";
+      folder = value;
+    }
+  }
+  return folder;
+}
+
+// Only in a list: elsewhere the run passes over an entry. Where the working folder is
+// known, the path it makes with a destination name must fit too.
 void CheckListNameTooLong(const ScriptView& view, Findings* findings) {
   const std::vector<bool> lists = ListSections(view, false);
+  const std::string workFolder = KnownWorkFolder(view);
   for (size_t s = 0; s < view.sections.size(); ++s) {
     if (!lists[s]) continue;
     for (const ScriptLine* line : view.sections[s].lines) {
@@ -186,6 +205,15 @@ void CheckListNameTooLong(const ScriptView& view, Findings* findings) {
                                  " characters: no folder leaves room for it in a path of " +
                                  std::to_string(kPathChars - 1),
                              {}});
+      } else if (!workFolder.empty() && workFolder.size() + destination.size() + 2 >= kPathChars) {
+        // The run keeps the folder alone when the joined path does not fit: the entry then
+        // copies onto the working folder itself, or deletes nothing.
+        findings->push_back({line->lineNumber,
+                             "the working folder '" + workFolder + "' and '" + destination + "' make a path of " +
+                                 std::to_string(workFolder.size() + 1 + destination.size()) +
+                                 " characters; a path holds " + std::to_string(kPathChars - 1) +
+                                 ": the entry acts on the working folder instead",
+                             Severity::kWarning});
       }
     }
   }

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 
+#include "engine/acting_text.h"
 #include "engine/command_forms.h"
 #include "engine/script.h"
 
@@ -28,3 +29,18 @@ struct LineArgument {
   }
   const char* operator[](int index) const { return fields.field[index]; }
 };
+
+// The opening that the VAR=text commands share (SET, FILEEXISTS, GETFILEVERSION, GETPARAM,
+// ISPROCESSRUNNING): the argument read with its row, then the text after "=" substituted as
+// acting text into `value` (an undefined variable, 28, or a text that does not fit, 24,
+// fail the line and nothing is stored). False with what the handler returns in `end`.
+template <size_t Size>
+bool ReadAssignment(ScriptContext* context, const ScriptLine* line, LineArgument<>* argument, char (&value)[Size],
+                    int* end) {
+  if (!argument->Read(context, line)) {
+    *end = argument->end;
+    return false;
+  }
+  *end = SubstituteActingText(context, line, (*argument)[1], value, Size);
+  return *end == 0;
+}

@@ -56,17 +56,12 @@ __attribute__((noinline)) bool ReadCallTarget(ScriptContext* context, const Scri
 }  // namespace
 
 int SetCommand(ScriptContext* context, const ScriptLine* line) {
-  char text[kArgumentCopyChars];
-  ArgumentFields fields;
-  int end = kResultOk;
-  if (!ReadArgument(context, line, text, sizeof(text), &fields, &end)) return end;
-
   // An undefined variable (28) or a value that does not fit (24) leaves the variable as it was.
-  char substituted[kSetValueChars];
-  int result = SubstituteActingText(context, line, fields.field[1], substituted, sizeof(substituted));
-  if (result != kResultOk) return result;
-
-  return StoreOrFail(context, line, fields.field[0], substituted);
+  LineArgument<> argument;
+  char value[kSetValueChars];
+  int end = kResultOk;
+  if (!ReadAssignment(context, line, &argument, value, &end)) return end;
+  return StoreOrFail(context, line, argument[0], value);
 }
 
 int CallCommand(ScriptContext* context, const ScriptLine* line) {

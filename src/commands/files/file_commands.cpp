@@ -182,11 +182,10 @@ void DeleteTree(const char* folder) {
 
 int FileExistsCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
-  if (!argument.Read(context, line)) return argument.end;  // returned, not reported
-  char substituted[kPathChars];
-  int result = SubstituteActingText(context, line, argument[1], substituted, sizeof(substituted));
-  if (result != kResultOk) return result;
-  return SymbolSet(context->symbols, argument[0], TrueOrFalse(FileExists(substituted)));
+  char path[kPathChars];
+  int end = kResultOk;
+  if (!ReadAssignment(context, line, &argument, path, &end)) return end;  // a form fault is returned, not reported
+  return SymbolSet(context->symbols, argument[0], TrueOrFalse(FileExists(path)));
 }
 
 int IsCurrentFileOlderCommand(ScriptContext* context, const ScriptLine* line) {

@@ -222,11 +222,10 @@ int KillProcessCommand(ScriptContext* context, const ScriptLine* line) {
 
 int IsProcessRunningCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
-  if (!argument.Read(context, line)) return argument.end;
-  const char* variable = argument[0];
   char substituted[kPathChars];
-  int result = SubstituteActingText(context, line, argument[1], substituted, sizeof(substituted));
-  if (result != kResultOk) return result;  // nothing stored
+  int end = kResultOk;
+  if (!ReadAssignment(context, line, &argument, substituted, &end)) return end;  // nothing stored
+  const char* variable = argument[0];
   TrimText(substituted);
   if (substituted[0] == '\0') return FailLine(context, line, kResultBadSwitch);
   std::unique_ptr<ProcessTool> tool(CreateProcessTool());

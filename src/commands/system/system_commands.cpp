@@ -96,12 +96,12 @@ int SetWorkDirCommand(ScriptContext* context, const ScriptLine* line) {
 }
 
 int GetFileVersionCommand(ScriptContext* context, const ScriptLine* line) {
+  // 40 without "="; an undefined variable fails the line: never "0" for a file not even named.
   LineArgument<> argument;
-  if (!argument.Read(context, line)) return argument.end;  // 40 without "="
-  const char* variable = argument[0];
   char substituted[kPathChars];
-  int result = SubstituteActingText(context, line, argument[1], substituted, sizeof(substituted));
-  if (result != kResultOk) return result;  // never "0" for a file that was not even named
+  int end = kResultOk;
+  if (!ReadAssignment(context, line, &argument, substituted, &end)) return end;
+  const char* variable = argument[0];
   // Quotes around a path with blanks are not part of the name.
   char* out = substituted;
   for (const char* in = substituted; *in != '\0'; ++in) {

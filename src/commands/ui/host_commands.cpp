@@ -91,10 +91,9 @@ int SetFinalStatusCommand(ScriptContext* context, const ScriptLine* line) {
 
 int GetParamCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
-  if (!argument.Read(context, line)) return argument.end;
   char lowered[kParamChars];
-  int result = SubstituteActingText(context, line, argument[1], lowered, sizeof(lowered));
-  if (result != kResultOk) return result;
+  int end = kResultOk;
+  if (!ReadAssignment(context, line, &argument, lowered, &end)) return end;
   CharLowerA(lowered);
 
   char value[kParamValueChars];
