@@ -129,6 +129,23 @@ void ReportFormFault(Reader& r, const CommandRow& row, int form, const std::stri
   }
 }
 
+std::string TooLong(const std::string& text, size_t chars, const std::string& values) {
+  return "the text is " + std::to_string(text.size()) + " characters once substituted (" + values +
+         "); the run keeps " + std::to_string(chars - 1) + " at most, or 259 of one value";
+}
+
+// An acting field whose variables all have exactly known values must fit where the run
+// substitutes it; the first that does not ends the line with 24.
+void ActingTooLong(Reader& r, const CommandRow& row, const ArgumentFields& fields, const KnownValues& known) {
+  for (int i = 0; i < kMaxFields; ++i) {
+    if (row.fields[i].use != FieldUse::kActing || row.fields[i].chars == 0 || !HoldsVariable(fields.field[i])) continue;
+    std::string text, values;
+    bool exact = false, cut = false;
+    if (!known.Substitute(fields.field[i], &text, &exact, &values, &cut) || !exact) continue;
+    if (cut || text.size() >= row.fields[i].chars) return r.Fails(kResultNowhereToGetValue, TooLong(text, row.fields[i].chars, values));
+  }
+}
+
 // --- advice of the checker's own, for a few rows ---------------------------------------------
 
 // Only /REG_SZ: and /REG_DWORD: name a type (in any case); any other prefix of that look is
@@ -255,8 +272,14 @@ LineReading ReadCommandLine(const ScriptLine& line, const KnownValues* known) {
   std::string substituted = line.argumentText;
   std::string values;
   bool exact = false;
-  if (unsure && known != nullptr && known->Substitute(line.argumentText, &substituted, &exact, &values) && exact) {
+  bool cut = false;
+  if (unsure && known != nullptr && known->Substitute(line.argumentText, &substituted, &exact, &values, &cut) &&
+      exact) {
     unsure = false;
+    if (cut || substituted.size() >= row->wholeChars) {
+      r.Fails(kResultNowhereToGetValue, TooLong(substituted, row->wholeChars, values));
+      return r.reading();
+    }
   }
   std::vector<char> text(substituted.size() + 1 > kArgumentCopyChars ? substituted.size() + 1 : kArgumentCopyChars);
   CopyText(text.data(), text.size(), unsure ? line.argumentText : substituted.c_str());
@@ -276,6 +299,7 @@ LineReading ReadCommandLine(const ScriptLine& line, const KnownValues* known) {
   }
   r.reading().formRead = true;
   ReadFields(r, *row, fields, unsure);
+  if (known != nullptr && !whole) ActingTooLong(r, *row, fields, *known);
   // A condition without a variable is decided as the run decides it; one that does not hold
   // leaves the rest of the line unread: no section runs, no value is substituted.
   if (row->fields[0].use == FieldUse::kCondition && !HoldsVariable(fields.field[0]) && line.opcode != kOpContinueIf) {

@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr int kMostPasses = 8;  // SET chains resolve one link a pass
+constexpr int kMostPasses = 8;               // SET chains resolve one link a pass
+constexpr size_t kInsertedValueChars = 259;  // what substitution inserts of one value
 
 const KnownValue kWindowsFolder = {"C:\\WINDOWS", false, "the Windows folder"};
 const KnownValue kProgramFiles = {"C:\\Program Files", false, "the Program Files folder"};
@@ -79,7 +80,9 @@ KnownValues::KnownValues(const ScriptView& view) {
   }
 }
 
-bool KnownValues::Substitute(const std::string& text, std::string* out, bool* exact, std::string* why) const {
+bool KnownValues::Substitute(const std::string& text, std::string* out, bool* exact, std::string* why,
+                             bool* cut) const {
+  if (cut != nullptr) *cut = false;
   size_t unclosed = std::string::npos;
   std::vector<std::string> names = ReferenceNames(text, &unclosed);
   if (unclosed != std::string::npos) return false;
@@ -94,6 +97,7 @@ bool KnownValues::Substitute(const std::string& text, std::string* out, bool* ex
     *out += text.substr(from, open - from) + value->second.text;
     from = open + name.size() + 4;
     *exact = *exact && value->second.exact;
+    if (cut != nullptr && value->second.text.size() > kInsertedValueChars) *cut = true;
     *why += (why->empty() ? "" : ", ") + std::string("'%%") + name + "%%' is " + value->second.why;
   }
   *out += text.substr(from);

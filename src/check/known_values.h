@@ -22,7 +22,9 @@ class KnownValues {
 
   // `text` with each %%NAME%% replaced by its known value: false when a reference has none
   // (or is unclosed). `exact` is cleared when a stand-in was used; `why` names the values.
-  bool Substitute(const std::string& text, std::string* out, bool* exact, std::string* why) const;
+  // The run inserts at most 259 characters of a value: a longer one sets `cut` (when given).
+  bool Substitute(const std::string& text, std::string* out, bool* exact, std::string* why,
+                  bool* cut = nullptr) const;
 
  private:
   std::map<std::string, KnownValue> values_;

@@ -36,6 +36,16 @@ void BuildView(ScriptView* view) {
     }
   }
 
+  // A line with variables is read again with their known values: a form that is split after
+  // substitution is judged on what the run splits, and a text that no longer fits is found.
+  view->known = KnownValues(*view);
+  for (SectionView& section : view->sections) {
+    for (size_t i = 0; i < section.lines.size(); ++i) {
+      if (section.readings[i].row == nullptr || !HoldsVariable(section.lines[i]->argumentText)) continue;
+      section.readings[i] = ReadCommandLine(*section.lines[i], &view->known);
+    }
+  }
+
   // RETURN and RETURNIF do their work only in a section run as a call (CALL, CALLIF,
   // GOTOIF): in the start section and in a file list the run passes over them, form and all.
   std::vector<bool> called(view->sections.size(), false);
@@ -55,18 +65,6 @@ void BuildView(ScriptView* view) {
       if (opcode != kOpReturn && opcode != kOpReturnIf) continue;
       section.readings[i].faults.clear();
       section.readings[i].parts.clear();
-    }
-  }
-
-  // A line that substitutes its whole argument before it splits it is read again where the
-  // values of its variables are known: its form is then judged on what the run splits.
-  view->known = KnownValues(*view);
-  for (SectionView& section : view->sections) {
-    for (size_t i = 0; i < section.lines.size(); ++i) {
-      const LineReading& reading = section.readings[i];
-      if (reading.row == nullptr || reading.row->whole == FieldUse::kNone) continue;
-      if (!HoldsVariable(section.lines[i]->argumentText)) continue;
-      section.readings[i] = ReadCommandLine(*section.lines[i], &view->known);
     }
   }
 

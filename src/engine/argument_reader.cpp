@@ -11,6 +11,9 @@ bool ReadArgument(ScriptContext* context, const ScriptLine* line, char* text, si
   const CommandRow* row = CommandRowOf(line->opcode);
   *end = kResultOk;
   if (row == nullptr) return false;
+  // Acting text is substituted into the row's buffer (the handler's is at least as big): a
+  // text that does not fit it fails the line. Shown text is cut to the handler's buffer.
+  if (row->whole == FieldUse::kActing && row->wholeChars < size) size = row->wholeChars;
   if (row->whole == FieldUse::kActing) {
     *end = SubstituteActingText(context, line, line->argumentText, text, size);
     if (*end != kResultOk) return false;

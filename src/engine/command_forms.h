@@ -12,6 +12,18 @@
 
 constexpr int kMaxFields = 4;
 
+// The buffers the run substitutes into, named once: the rows say which field goes where, the
+// handlers size their buffers by the same names. A substituted text that does not fit fails
+// its line with 24.
+constexpr size_t kSetValueChars = 1024;      // SET's value
+constexpr size_t kRegistryDataChars = 1000;  // SETREGVALUE's data
+constexpr size_t kIniArgumentChars = 3000;   // GETINIFILEVALUE's whole argument
+constexpr size_t kRunCommandChars = 10240;   // RUN, RUNWAIT, RUNHIDE's command line
+constexpr size_t kExtendPathChars = 4096;    // EXTENDPATH's folder
+constexpr size_t kParamKeyChars = 1000;      // GETPARAM's key
+constexpr size_t kFinalStatusChars = 1024;   // SETFINALSTATUS's status and text
+constexpr size_t kCabValueChars = 1040;      // INSTALLCAB's package and options
+
 // What a form split: each field points into the text it split (terminated, trimmed as the
 // form trims it); a field the text did not have is "".
 struct ArgumentFields {
@@ -54,6 +66,7 @@ enum class FieldUse : uint8_t {
 struct FieldSpec {
   FieldUse use;
   bool number;  // read as a number (atol): text without a leading number reads as 0
+  uint16_t chars = kPathChars;  // an acting field: the buffer it is substituted into (0: cut to fit)
 };
 
 // How a line whose argument has a form fault ends.
@@ -88,6 +101,7 @@ struct CommandRow {
   Target target;
   int8_t targetField;  // -1 for none
   Guard guard;
+  uint16_t wholeChars = kPathChars;  // an acting whole argument: the buffer it is substituted into
 };
 
 // The 79 rows in the order lookups walk them.

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr size_t kSetValueChars = 1024;
-
 // What a CALL-type line runs: the section and the variable for its outcome, and whether
 // the line's condition holds (CALL has none). Worked out in a frame of its own so that the
 // argument's buffers are gone before the target section runs (GOTOIF loops nest one level

@@ -17,8 +17,12 @@ struct CommandCase {
   bool windowsOnly;      // the outcome depends on the machine (its system folders, a key's presence)
 };
 
-// Lines before each case: a variable that is empty, one with a comma, one with a folder.
-inline const char* CommandCasePrelude() { return "SET Empty=\r\nSET Pair=a,b\r\nSET Folder=C:\\kivdiff\r\n"; }
+// Lines before each case: a variable that is empty, one with a comma, one with a folder, one
+// of 250 characters.
+inline std::string CommandCasePrelude() {
+  return "SET Empty=\r\nSET Pair=a,b\r\nSET Folder=C:\\kivdiff\r\nSET Long=" + std::string(250, 'L') + "\r\n";
+}
+constexpr unsigned kCommandCaseLine = 6;  // after [DefaultInstall] and the prelude
 
 // The sections the cases may name, after [DefaultInstall].
 inline const char* CommandCaseSections() { return "[Target]\r\nRETURN 1\r\n[List]\r\nSET Listed=1\r\n"; }
@@ -171,6 +175,13 @@ inline const CommandCase kExtraCases[] = {
     {"GETSPECIALDIR X=PROGRAMFILES", false},
     {"GETSPECIALDIR X=windows", false},
     {"GETINIFILEVALUE X=%%Pair%%", false},
+    {"DELETEONEFILE C:\\kivdiff\\%%Long%%", false},
+    {"SETWORKDIR %%Long%%%%Long%%", false},
+    {"SET X=%%Long%%%%Long%%%%Long%%", false},
+    {"SET X=%%Long%%%%Long%%%%Long%%%%Long%%%%Long%%", false},
+    {"SETREGVALUE HKCU\\Software\\KivrunDiff,W=%%Long%%%%Long%%%%Long%%%%Long%%", false},
+    {"FILEEXISTS X=%%Long%%%%Long%%", false},
+    {"DELETEREGVALUE HKCU\\Software\\KivrunDiff,%%Long%%%%Long%%", false},
     {"ISADMIN ", false},
     {"STRIPFILENAME Nope", false},
     {"COPYFILES Nope", false},

@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr unsigned kCaseLine = 5;  // after [DefaultInstall] and the three prelude lines
 
 int RowStep(ScriptContext* context, const ScriptLine* line) {
   static char text[4096];
@@ -31,10 +30,13 @@ int RowStep(ScriptContext* context, const ScriptLine* line) {
   if (!ReadArgument(context, line, text, sizeof(text), &fields, &end)) return end;
   const CommandRow& row = *CommandRowOf(line->opcode);
   for (int i = 0; i < kMaxFields && row.whole == FieldUse::kNone; ++i) {
-    char value[1024];
+    static char value[4096];
     int result = kResultOk;
-    if (row.fields[i].use == FieldUse::kActing) {
-      result = SubstituteActingText(context, line, fields.field[i], value, sizeof(value));
+    if (row.fields[i].use == FieldUse::kActing && row.fields[i].chars == 0) {  // cut to fit
+      result = SubstituteVariables(context, fields.field[i], value, kPathChars);
+      if (result != kResultOk) result = FailLine(context, line, result);
+    } else if (row.fields[i].use == FieldUse::kActing) {
+      result = SubstituteActingText(context, line, fields.field[i], value, row.fields[i].chars);
     } else if (row.fields[i].use == FieldUse::kBareName) {
       result = SymbolGet(context->symbols, fields.field[i], value, sizeof(value));
       if (result != kResultOk) result = FailLine(context, line, result);
@@ -77,7 +79,7 @@ TEST(CommandCases, TheCheckerPredictsTheCodeOfEveryRowsFormAndFields) {
       FILE* file = std::fopen(path.c_str(), "wb");
       ASSERT_NE(file, nullptr);
       const std::string script =
-          "[DefaultInstall]\r\n" + std::string(CommandCasePrelude()) + c.line + "\r\n" + CommandCaseSections();
+          "[DefaultInstall]\r\n" + CommandCasePrelude() + c.line + "\r\n" + CommandCaseSections();
       std::fwrite(script.data(), 1, script.size(), file);
       std::fclose(file);
     }
@@ -85,7 +87,7 @@ TEST(CommandCases, TheCheckerPredictsTheCodeOfEveryRowsFormAndFields) {
     ResetFinalStatus();
     std::vector<Diagnostic> diagnostics;
     ASSERT_TRUE(CheckScript(path, CheckOptions(), &diagnostics));
-    const int predicted = PredictedCode(diagnostics, kCaseLine);
+    const int predicted = PredictedCode(diagnostics, kCommandCaseLine);
     if (run != predicted) {
       disagreements.push_back("'" + c.line + "': the run gives " + std::to_string(run) + ", kivcheck predicts " +
                               std::to_string(predicted));

@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr size_t kRunCommandChars = 10240;
 constexpr DWORD kIdleWaitMilliseconds = 1000;
 constexpr DWORD kAfterStartMilliseconds = 500;
 constexpr DWORD kRunPollMilliseconds = 500;

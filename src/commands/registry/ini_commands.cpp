@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr size_t kSubstitutedArgumentChars = 3000;
 constexpr size_t kIniValueChars = 260;
 
 // The line-by-line rewrite handles plain 8-bit text only: a file that starts with a
@@ -120,7 +119,7 @@ bool DeleteIniSection(const char* section, const char* path) {
 }
 
 int GetIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
-  static char substituted[kSubstitutedArgumentChars];  // kept off the stack; main thread only
+  static char substituted[kIniArgumentChars];  // kept off the stack; main thread only
   ArgumentFields fields;
   int end = kResultOk;
   if (!ReadArgument(context, line, substituted, sizeof(substituted), &fields, &end)) return end;

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr size_t kRegistryDataBytes = 260;
-constexpr size_t kSetDataChars = 1000;
 constexpr size_t kSubkeyNameChars = 261;
 
 
@@ -97,7 +96,7 @@ int SetRegValueCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
   if (!argument.Read(context, line)) return argument.end;
   // Data with an undefined variable, or too long for the 999 characters kept, is not written.
-  char text[kSetDataChars];
+  char text[kRegistryDataChars];
   int result = SubstituteActingText(context, line, argument[2], text, sizeof(text));
   if (result != kResultOk) return result;
 

@@ -22,7 +22,6 @@
 namespace {
 
 const char kKivrunVersion[] = "1.3";
-constexpr size_t kExtendPathChars = 4096;
 constexpr size_t kTimeStampChars = 15;
 
 // The variable named by the whole (trimmed) argument.

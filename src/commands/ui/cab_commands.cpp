@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr size_t kCabValueChars = 1040;
 constexpr int kCabOptions = 6;
 
 // The completion sink the installer reports to. It lives in the main thread's apartment:

@@ -19,8 +19,6 @@ namespace {
 
 constexpr size_t kProgressTextChars = 520;
 constexpr size_t kStartNumberChars = 64;
-constexpr size_t kFinalStatusChars = 1024;
-constexpr size_t kParamChars = 1000;
 constexpr size_t kParamValueChars = 4097;
 
 // Reads the next comma field into `field`, leaving it empty when the text has run out.
@@ -91,7 +89,7 @@ int SetFinalStatusCommand(ScriptContext* context, const ScriptLine* line) {
 
 int GetParamCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
-  char lowered[kParamChars];
+  char lowered[kParamKeyChars];
   int end = kResultOk;
   if (!ReadAssignment(context, line, &argument, lowered, &end)) return end;
   CharLowerA(lowered);

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr unsigned kCaseLine = 5;  // after [DefaultInstall] and the three prelude lines
 const char kFolder[] = "C:\\kivdiff";
 const char kKey[] = "Software\\KivrunDiff";
 const char kMissingComma[] = "Software\\KivrunDiffSub";
@@ -89,11 +88,11 @@ TEST(CommandCases, TheCheckerPredictsTheCodeEveryHandlerGives) {
   std::vector<std::string> disagreements;
   size_t run = 0;
   for (const CommandCase& c : CommandCases()) {
-    const std::string path = WriteTempFile("case.kiv", "[DefaultInstall]\r\n" + std::string(CommandCasePrelude()) +
+    const std::string path = WriteTempFile("case.kiv", "[DefaultInstall]\r\n" + CommandCasePrelude() +
                                                            c.line + "\r\n" + CommandCaseSections());
     std::vector<Diagnostic> diagnostics;
     ASSERT_TRUE(CheckScript(path, CheckOptions(), &diagnostics));
-    const int predicted = PredictedCode(diagnostics, kCaseLine);
+    const int predicted = PredictedCode(diagnostics, kCommandCaseLine);
     if (WaitsOrShows(KeywordOf(c.line)) && predicted == 0) continue;
     MakeFixtures();
     ++run;
