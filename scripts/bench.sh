@@ -11,8 +11,9 @@ build/bench/bin/kivrun_exec_bench
 build/bench/bin/kivcheck_bench
 
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win64 -j "$(nproc)" --target kivrun_startup_bench kivrun_exec_bench >/dev/null
+cmake --build build/win64 -j "$(nproc)" --target kivrun_startup_bench kivrun_exec_bench kivrun_filelist_bench >/dev/null
 source scripts/wine-prefix.sh
 echo "Under Wine:"
 wine build/win64/bin/kivrun_exec_bench.exe
 wine build/win64/bin/kivrun_startup_bench.exe
+wine build/win64/bin/kivrun_filelist_bench.exe

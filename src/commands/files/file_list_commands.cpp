@@ -37,32 +37,51 @@ class CurrentSectionSwap {
   ScriptSection* saved_;
 };
 
-bool LastWriteTime(const char* path, FILETIME* time) {
-  KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-  BY_HANDLE_FILE_INFORMATION information;
-  if (file.get() == nullptr || !GetFileInformationByHandle(file.get(), &information)) return false;
-  *time = information.ftLastWriteTime;
-  return true;
+// The working folder's chain of folders, made once per list: again only after a line of the
+// list that is no entry has run (a SETWORKDIR may name another folder, a REMOVEDIR remove it).
+struct FolderChain {
+  char folder[kPathChars] = "";
+  bool made = false;
+};
+
+void EnsureFolderChain(const char* workDir, FolderChain* chain) {
+  if (chain->made && std::strcmp(chain->folder, workDir) == 0) return;
+  MakeFolderChain(workDir);
+  CopyText(chain->folder, sizeof(chain->folder), workDir);
+  chain->made = true;
+}
+
+// A target's attributes are cleared so that a read-only (hidden, system) one is overwritten.
+// Only a target that is there and has such attributes is touched: on a name that is not
+// there the file system would search the folder for it. True when something was cleared.
+bool ClearTargetAttributes(const char* path) {
+  constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kInTheWay) == 0) return false;
+  return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 
 // Copies one list entry; reports and stops the list for FILECIO, only logs for FILECOW.
-int CopyEntry(ScriptContext* context, const ScriptLine* line) {
+int CopyEntry(ScriptContext* context, const ScriptLine* line, FolderChain* chain) {
   LineArgument<> entry;  // source[,destination]: its form has no faults
   entry.Read(context, line);
   const char* destinationName = entry[1];
+  // The source, from the script's folder, is opened first: a name that opens is there.
   char source[kPathChars];
-  int result = ResolveSourceFile(context, entry[0], source);
-  if (result != kResultOk) return FailLine(context, line, result);
+  CopyText(source, sizeof(source), context->scriptDir);
+  JoinPath(source, sizeof(source), entry[0]);
+  KernelHandle sourceFile(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (sourceFile.get() == nullptr && !FileExists(source)) return FailLine(context, line, kResultFileNotFound);
 
   char destination[kPathChars];
   CopyText(destination, sizeof(destination), context->workDir);
-  MakeFolderChain(destination);
+  EnsureFolderChain(destination, chain);
   JoinPath(destination, sizeof(destination), destinationName);
 
   const bool copyOver = line->opcode == kOpFileCow;
   LogStatus(copyOver ? "FILECOW: %s %s" : "FILECIO: %s %s", source, destination);
-  result = CopyListFile(destination, source, copyOver);
+  int result = CopyListFile(destination, source, &sourceFile, copyOver);
   if (result == kResultOk) return kResultOk;
   if (result != kResultFileNotFound) {  // a source that has gone ends the list as a missing one does
     // The users of the target are named; FILECIO ends those that run from the family folder
@@ -71,7 +90,7 @@ int CopyEntry(ScriptContext* context, const ScriptLine* line) {
     if (copyOver) return kResultOk;  // a failed FILECOW is logged and passed over
     // Those of its users that ran from the family folder are ended now: the copy gets its
     // attempts once more before the target counts as in use.
-    if (result == kResultTargetInUse) result = CopyWithRetries(source, destination);
+    if (result == kResultTargetInUse) result = CopyWithRetries(source, destination, true);
     if (result == kResultOk) return kResultOk;
   }
   return FailLine(context, line, result);
@@ -85,34 +104,36 @@ const HandlerRow FileListCommandRows[] = {
     {kOpNone, nullptr},
 };
 
-int ResolveSourceFile(const ScriptContext* context, const char* name, char* path) {
-  CopyText(path, kPathChars, context->scriptDir);
-  JoinPath(path, kPathChars, name);
-  return FileExists(path) ? kResultOk : kResultFileNotFound;
-}
-
-int CopyListFile(const char* destination, const char* source, bool copyOver) {
-  SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);  // a read-only target is overwritten
-  KernelHandle sourceFile(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (sourceFile.get() == nullptr) return kResultCannotOpenFile;
-  BY_HANDLE_FILE_INFORMATION sourceInformation;
-  if (!copyOver && GetFileInformationByHandle(sourceFile.get(), &sourceInformation)) {
-    FILETIME destinationTime;
-    if (LastWriteTime(destination, &destinationTime) &&
-        CompareFileTime(&destinationTime, &sourceInformation.ftLastWriteTime) > 0) {
+// Only the last-write times are compared: GetFileTime reads them from the open handles (a
+// whole BY_HANDLE_FILE_INFORMATION makes Wine look up the volume on every call).
+int CopyListFile(const char* destination, const char* source, KernelHandle* sourceFile, bool copyOver) {
+  if (sourceFile->get() == nullptr) return kResultCannotOpenFile;
+  FILETIME sourceTime;
+  if (!copyOver && GetFileTime(sourceFile->get(), nullptr, nullptr, &sourceTime)) {
+    KernelHandle target(CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A newer target is left exactly as it is; one that is copied over has its attributes
+    // cleared where they refuse the copy (CopyWithRetries).
+    FILETIME targetTime;
+    if (target.get() != nullptr && GetFileTime(target.get(), nullptr, nullptr, &targetTime) &&
+        CompareFileTime(&targetTime, &sourceTime) > 0) {
       return kResultOk;  // the installed file is newer
     }
   }
-  sourceFile.Close();
-  return CopyWithRetries(source, destination);
+  sourceFile->Close();
+  return CopyWithRetries(source, destination, true);
 }
 
-int CopyWithRetries(const char* source, const char* destination) {
+int CopyWithRetries(const char* source, const char* destination, bool clearAttributes) {
   // A plain sleep after each failed attempt: nothing is dispatched while a copy waits.
   int result = kResultTargetInUse;
   for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
     result = CopyFileOnce(source, destination);
+    // A list copy overwrites a read-only (hidden, system) target: its attributes are cleared
+    // once it refuses the copy, and the attempt is made again at once, uncounted.
+    if (result == kResultTargetInUse && clearAttributes && ClearTargetAttributes(destination)) {
+      result = CopyFileOnce(source, destination);
+    }
     if (result != kResultTargetInUse) return result;  // copied, or the source has gone
     Sleep(kCopyRetryMilliseconds);
   }
@@ -143,10 +164,16 @@ int CopyFilesCommand(ScriptContext* context, const ScriptLine* line) {
     result = kResultSectionNotFound;
   } else {
     CurrentSectionSwap swap(context, list);
+    FolderChain chain;
     for (RecordLinks* links = list->lines->first; links != nullptr && result == kResultOk && list->stopFlag != 1;
          links = links->next) {
       ScriptLine* entry = RecordFromLinks<ScriptLine>(links);
-      result = IsListEntry(entry) ? CopyEntry(context, entry) : ExecuteLine(context, entry);
+      if (IsListEntry(entry)) {
+        result = CopyEntry(context, entry, &chain);
+      } else {
+        result = ExecuteLine(context, entry);
+        chain.made = false;
+      }
     }
   }
   if (result == kResultSectionNotFound) return FailLine(context, line, result);
@@ -173,9 +200,11 @@ int DelFilesCommand(ScriptContext* context, const ScriptLine* line) {
       char path[kPathChars];
       CopyText(path, sizeof(path), context->workDir);
       JoinPath(path, sizeof(path), names[1]);
-      SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-      // What is in use now goes at the next restart; a missing file is passed over.
-      if (!DeleteFileA(path) && FileExists(path)) DeleteOnReboot(path);
+      // A file that is there but will not go has its attributes cleared (a read-only one then
+      // goes); what is in use now goes at the next restart; a missing file is passed over.
+      if (DeleteFileA(path) || !FileExists(path)) continue;
+      if (ClearTargetAttributes(path) && DeleteFileA(path)) continue;
+      DeleteOnReboot(path);
     }
   }
   if (result != kResultOk && context->currentSection != nullptr) context->currentSection->stopFlag = 1;

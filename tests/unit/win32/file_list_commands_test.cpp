@@ -83,12 +83,38 @@ TEST_F(FileLists, FileCioLeavesANewerFileAndFileCowDoesNot) {
   EXPECT_EQ(Install("FILECOW app.exe\r\n"), kResultOk);
   EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");
 
-  // An older or equally old file is replaced; so is a read-only one.
-  WriteFileText(kTarget + "\\app.exe", "installed older");
-  Touch(kTarget + "\\app.exe", -3600);
-  SetFileAttributesA((kTarget + "\\app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  // An older or equally old file is replaced; so is a read-only or hidden one, under either
+  // command. A newer one that is skipped is left exactly as it is, attributes and all.
+  const std::string app = kTarget + "\\app.exe";
+  for (const char* entry : {"FILECIO app.exe\r\n", "FILECOW app.exe\r\n"}) {
+    for (DWORD attributes : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}}) {
+      SetFileAttributesA(app.c_str(), FILE_ATTRIBUTE_NORMAL);
+      WriteFileText(app, "installed older");
+      Touch(app, -3600);
+      SetFileAttributesA(app.c_str(), attributes);
+      EXPECT_EQ(Install(entry), kResultOk) << entry;
+      EXPECT_EQ(Read(app), "new app") << entry;
+    }
+  }
+  SetFileAttributesA(app.c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteFileText(app, "installed newer");
+  Touch(app, 3600);
+  SetFileAttributesA(app.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
-  EXPECT_EQ(Read(kTarget + "\\app.exe"), "new app");
+  EXPECT_EQ(Read(app), "installed newer");
+  EXPECT_EQ(GetFileAttributesA(app.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD{FILE_ATTRIBUTE_READONLY});
+  SetFileAttributesA(app.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The working folder's chain is made once per list, and again after a line of the list
+// that may have changed or removed it.
+TEST_F(FileLists, TheWorkingFolderIsMadeAgainAfterALineThatRemovedIt) {
+  EXPECT_EQ(Install("FILECIO app.exe\r\nREMOVEDIRRECURSIVE C:\\kivtest\\installed\r\nFILECIO new.dll\r\n"
+                    "SETWORKDIR C:\\kivtest\\installed\\other\r\nFILECOW app.exe\r\n"),
+            kResultOk);
+  EXPECT_FALSE(PathExists(kTarget + "\\app.exe"));
+  EXPECT_EQ(Read(kTarget + "\\new.dll"), "new dll");
+  EXPECT_EQ(Read("C:\\kivtest\\installed\\other\\app.exe"), "new app");
 }
 
 TEST_F(FileLists, AMissingSourceEndsTheListWith13EvenUnderFileCow) {
@@ -167,6 +193,13 @@ TEST_F(FileLists, DelFilesDeletesDestinationsAndSchedulesWhatIsInUse) {
             kResultOk);
   EXPECT_FALSE(PathExists(kTarget + "\\app.exe"));
   EXPECT_FALSE(PathExists(kTarget + "\\old.dll"));
+
+  // A read-only file goes too.
+  EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
+  SetFileAttributesA((kTarget + "\\app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(RunScript("[Main]\r\nSETWORKDIR " + kTarget + "\r\nDELFILES Files\r\n[Files]\r\nFILECIO app.exe\r\n"),
+            kResultOk);
+  EXPECT_FALSE(PathExists(kTarget + "\\app.exe"));
 
   // A file in use stays, and is scheduled for the next restart.
   EXPECT_EQ(Install("FILECIO app.exe\r\n"), kResultOk);
