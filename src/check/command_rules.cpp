@@ -210,12 +210,12 @@ const AdviceRow kAdvice[] = {
 void ReadFields(Reader& r, const CommandRow& row, const ArgumentFields& fields, bool unsure) {
   const bool whole = row.whole != FieldUse::kNone;
   for (int i = 0; i < kMaxFields; ++i) {
-    const FieldSpec& spec = row.fields[i];
+    const FieldSpec& field = row.fields[i];
     const std::string text = fields.field[i];
-    switch (spec.use) {
+    switch (field.use) {
       case FieldUse::kActing:
       case FieldUse::kShown:
-        if (!whole) r.Part(text, UseOf(spec.use));
+        if (!whole) r.Part(text, UseOf(field.use));
         break;
       case FieldUse::kCondition:
         r.Condition(text);
@@ -223,13 +223,13 @@ void ReadFields(Reader& r, const CommandRow& row, const ArgumentFields& fields, 
       case FieldUse::kAsWritten:
       case FieldUse::kSection:
         if (HoldsVariable(text) && !(whole && unsure)) {
-          r.reading().literals.push_back({text, spec.use, i == row.targetField});
+          r.reading().literals.push_back({text, field.use, i == row.targetField});
         }
         break;
       default:
         break;
     }
-    if (spec.number && !unsure && !text.empty()) r.Number(text);  // an empty one is absent
+    if (field.number && !unsure && !text.empty()) r.Number(text);  // an empty one is absent
   }
 }
 
