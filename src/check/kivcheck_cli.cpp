@@ -18,7 +18,7 @@ const char kUsage[] =
     "  --format=FORMAT   text (default), json or github\n"
     "  --werror          a warning fails the check too\n"
     "  --version         print the version\n"
-    "  --help            print this help\n"
+    "  --help, -h        print this help\n"
     "Exit status: 0 no error, 1 an error (or a warning with --werror), 2 a usage fault or an unreadable file.\n";
 
 enum class Format { kText, kJson, kGithub };
@@ -37,9 +37,24 @@ bool StartsWith(const std::string& text, const char* prefix, std::string* rest) 
   return true;
 }
 
+// The options that take a value, as a reminder of how a value is written.
+struct ValueOption {
+  const char* name;
+  const char* placeholder;
+};
+const ValueOption kValueOptions[] = {
+    {"--start", "SECTION"}, {"--package", "DIR"}, {"--disable", "CHECK"}, {"--format", "FORMAT"}};
+
 // False with a message in `fault` for an option it does not know or a bad value.
 bool ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* fault) {
-  for (const std::string& argument : arguments) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    // A value is joined to its option with "=": "--start X" would check a script named X.
+    for (const ValueOption& option : kValueOptions) {
+      if (argument != option.name) continue;
+      const bool next = i + 1 < arguments.size() && arguments[i + 1].compare(0, 1, "-") != 0;
+      return *fault = "write " + argument + "=" + (next ? arguments[i + 1] : option.placeholder), false;
+    }
     std::string value;
     if (StartsWith(argument, "--start=", &value)) {
       options->check.startSection = value;
@@ -78,13 +93,13 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
 
 int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   for (const std::string& argument : arguments) {
-    if (argument == "--help") return out << kUsage, kExitClean;
+    if (argument == "--help" || argument == "-h") return out << kUsage, kExitClean;
     if (argument == "--version") return out << "kivcheck " KIVRUN_VERSION_TEXT "\n", kExitClean;
   }
   Options options;
   std::string fault;
   if (!ParseOptions(arguments, &options, &fault)) {
-    err << "kivcheck: " << fault << "\n" << kUsage;
+    err << "kivcheck: " << fault << "\nkivcheck --help lists the options\n";
     return kExitUsage;
   }
 
@@ -100,6 +115,8 @@ int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, st
   for (const std::string& script : options.scripts) {
     if (CheckScript(script, options.check, &diagnostics)) {
       ++checked;
+    } else if (std::vector<std::string> names; ListFolderEntries(script, &names)) {
+      err << "kivcheck: " << script << " is a folder: name the scripts in it\n";
     } else {
       err << "kivcheck: cannot read " << script << " (missing or unreadable)\n";
     }

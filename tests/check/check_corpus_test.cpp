@@ -91,10 +91,12 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   const std::string bad = Written("cli_bad", "[DefaultInstall]\r\nCALL a\"b\r\n");
   const std::string warned = Written("cli_warned", "[DefaultInstall]\r\nSET A=1\nRETURN\r\n");
   const std::string clean = Written("cli_clean", "[DefaultInstall]\r\nSET A=1\r\n");
-  auto run = [](std::vector<std::string> arguments, std::string* out) {
+  std::string err;
+  auto run = [&err](std::vector<std::string> arguments, std::string* out) {
     std::ostringstream stdoutText, stderrText;
     int status = RunKivcheck(arguments, stdoutText, stderrText);
     *out = stdoutText.str();
+    err = stderrText.str();
     return status;
   };
   std::string out;
@@ -121,10 +123,25 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   EXPECT_EQ(run({warned}, &out), kExitClean);
   EXPECT_EQ(run({"--werror", warned}, &out), kExitFaults);
   EXPECT_EQ(run({}, &out), kExitUsage);
+  EXPECT_EQ(err, "kivcheck: no script named\nkivcheck --help lists the options\n");  // not the whole help
   EXPECT_EQ(run({"--format=xml", clean}, &out), kExitUsage);
+  // A value is written with "=": the fault says how.
+  const std::pair<std::vector<std::string>, std::string> kSeparated[] = {
+      {{"--start", "Main", clean}, "write --start=Main"},
+      {{"--format", "json", clean}, "write --format=json"},
+      {{clean, "--package"}, "write --package=DIR"},
+  };
+  for (const auto& [arguments, fault] : kSeparated) {
+    EXPECT_EQ(run(arguments, &out), kExitUsage);
+    EXPECT_EQ(err, "kivcheck: " + fault + "\nkivcheck --help lists the options\n");
+  }
+  EXPECT_EQ(run({"-h"}, &out), kExitClean);
+  EXPECT_EQ(out.compare(0, 6, "usage:"), 0);
   EXPECT_EQ(run({clean, "/nonexistent/script.kiv"}, &out), kExitUsage);
   EXPECT_EQ(out, "0 errors, 0 warnings, 0 notes in 1 file\n");  // the unreadable one is not counted
   for (const char* notAScript : {KIVRUN_SOURCE_DIR, "/dev/zero"}) EXPECT_EQ(run({notAScript}, &out), kExitUsage);
+  run({KIVRUN_SOURCE_DIR}, &out);
+  EXPECT_EQ(err, "kivcheck: " KIVRUN_SOURCE_DIR " is a folder: name the scripts in it\n");
   EXPECT_EQ(run({"--disable=missing-section", bad}, &out), kExitClean);
   EXPECT_EQ(run({"--disable=missing-section,nope", bad}, &out), kExitUsage);
   const std::string listed = Written("cli_listed", "[DefaultInstall]\r\nCOPYFILES L\r\n[L]\r\nFILECIO ENGINE.DLL\r\n");
