@@ -56,8 +56,28 @@ void CheckNulByte(const ScriptView& view, Findings* findings) {
   findings->push_back({line, "a NUL byte ends the script text here: the run ignores everything after it", {}});
 }
 
+// Every line of the file ends in LF alone (at least one does, none in CR LF): saved by an
+// editor set to Unix line ends.
+bool AllLinesEndInLf(const ScriptView& view) {
+  const std::string text = view.Text();
+  if (text.find('\n') == std::string::npos) return false;
+  for (size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1)) {
+    if (i > 0 && text[i - 1] == '\r') return false;
+  }
+  return true;
+}
+
+// Such a file is one fault, not one a line: the run reads its command lines run together.
+void CheckLfLineEnds(const ScriptView& view, Findings* findings) {
+  if (view.loadResult == kResultReadFailed || !AllLinesEndInLf(view)) return;
+  findings->push_back({1,
+                       "every line ends in LF alone: the run reads each command line on into the next (an "
+                       "argument runs to the next CR); save the file with CR LF line ends",
+                       {}});
+}
+
 void CheckBareLineFeed(const ScriptView& view, Findings* findings) {
-  if (view.loadResult == kResultReadFailed) return;
+  if (view.loadResult == kResultReadFailed || AllLinesEndInLf(view)) return;
   const std::string text = view.Text();
   uint32_t line = 1;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -238,6 +258,7 @@ const CheckEntry kChecks[] = {
     {{"utf16-file", Severity::kError}, CheckUtf16File},
     {{"utf8-bom", Severity::kNote}, CheckUtf8Mark},
     {{"nul-byte", Severity::kError}, CheckNulByte},
+    {{"lf-line-ends", Severity::kError}, CheckLfLineEnds},
     {{"bare-lf", Severity::kWarning}, CheckBareLineFeed},
     {{"line-too-long", Severity::kWarning}, CheckLineTooLong},
     {{"command-outside-section", Severity::kError}, CheckCommandOutsideSection},
@@ -319,9 +340,12 @@ bool CheckScript(const std::string& path, const CheckOptions& options, std::vect
   view.loadResult = view.bytes.empty() ? kResultEmptyFile : ScriptParseFile(path.c_str(), &view.context);
   BuildView(&view);
 
+  // A file of LF line ends gets its one error: what the run-together lines would show is noise.
+  const bool lfOnly = view.loadResult != kResultReadFailed && AllLinesEndInLf(view);
   std::vector<Diagnostic> found;
   for (const CheckEntry& entry : kChecks) {
     if (options.disabled.count(entry.row.name) != 0) continue;
+    if (lfOnly && entry.run != CheckLfLineEnds) continue;
     Findings findings;
     entry.run(view, &findings);
     for (const Finding& finding : findings) {

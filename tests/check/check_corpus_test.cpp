@@ -71,6 +71,8 @@ TEST(KivcheckCorpus, FaultsInTheBytesAreFound) {
       {"bom", "\xEF\xBB\xBF[DefaultInstall]\r\nSET A=1\r\n", {"1 utf8-bom"}},
       {"nul", std::string("[DefaultInstall]\r\nSET A=1\r\n\0SETT B\r\n", 30), {"3 nul-byte"}},
       {"bare_lf", "[DefaultInstall]\r\nSET A=1\nSET B=2\r\n", {"2 bare-lf"}},
+      // All of it saved with LF line ends: one error, and nothing about the run-together text.
+      {"lf_only", "[DefaultInstall]\nSETT A=1\nCALL Missing\n", {"1 lf-line-ends"}},
       {"empty", "", {"1 empty-file"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Found(Written(c.name, c.bytes)), c.expected) << c.name;
