@@ -11,6 +11,7 @@ namespace {
 const char kLogName[] = "Log=";
 const char kRegServer[] = "RegServer";
 const char kUnregServer[] = "UnregServer";
+const char kRollback[] = "Rollback";
 
 using OptionAction = void (*OptionActions::*)(const char*);
 
@@ -28,11 +29,12 @@ const OptionRow kOptions[] = {
     {"AppUtil=", offsetof(StartupOptions, appUtil), kInterfaceValueChars, nullptr},
     {"Params=", offsetof(StartupOptions, params), kParamsValueChars, &OptionActions::params},
     {"Parent=", offsetof(StartupOptions, parent), kParentValueChars, &OptionActions::parent},
+    {"Journal=", offsetof(StartupOptions, journal), kJournalValueChars, nullptr},
 };
 
 // Whether `text` begins with the name of one of Kivrun's options, in any case.
 bool BeginsOptionName(const char* text) {
-  for (const char* word : {kLogName, kRegServer, kUnregServer}) {
+  for (const char* word : {kLogName, kRegServer, kUnregServer, kRollback}) {
     if (StartsWithIgnoringCase(text, word)) return true;
   }
   for (const OptionRow& row : kOptions) {
@@ -62,6 +64,14 @@ void CopyValue(const char* start, char* value, size_t size) {
   TrimText(value);
 }
 
+// Whether `text` begins with `word` (in any case) followed by the end, a blank or a tab.
+bool IsWord(const char* text, const char* word) {
+  const size_t length = std::strlen(word);
+  if (!StartsWithIgnoringCase(text, word)) return false;
+  const char next = text[length];
+  return next == '\0' || next == ' ' || next == '\t';
+}
+
 }  // namespace
 
 void FindLogOption(const char* commandLine, char* value, size_t size) {
@@ -84,6 +94,10 @@ void ScanOptions(const char* commandLine, NextCharFunction nextChar, const Optio
     if (EqualIgnoringCase(rest, kRegServer)) {
       options->action = StartupAction::kRegServer;
       return;
+    }
+    if (IsWord(rest, kRollback)) {
+      options->rollback = true;
+      continue;
     }
     for (const OptionRow& row : kOptions) {
       if (!StartsWithIgnoringCase(rest, row.name)) continue;

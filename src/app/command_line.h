@@ -11,6 +11,7 @@ constexpr size_t kScriptValueChars = 260;
 constexpr size_t kSectionValueChars = 260;
 constexpr size_t kInterfaceValueChars = 1000;
 constexpr size_t kParentValueChars = 32;
+constexpr size_t kJournalValueChars = 260;
 
 enum class StartupAction { kRun, kRegServer, kUnregServer };
 
@@ -22,6 +23,8 @@ struct StartupOptions {
   char appUtil[kInterfaceValueChars];
   char params[kParamsValueChars];
   char parent[kParentValueChars];
+  char journal[kJournalValueChars];  // the journal's folder; empty: no journal
+  bool rollback;                     // /Rollback: only roll back what the journal holds
 };
 
 // Steps to the next character (CharNextA on Windows, so a lead byte's trail is skipped).
@@ -37,6 +40,6 @@ struct OptionActions {
 void FindLogOption(const char* commandLine, char* value, size_t size);
 
 // Fills `options` (zeroed first) from the line. RegServer and UnregServer count only as
-// the whole rest of the line and end the scan.
+// the whole rest of the line and end the scan; Rollback counts as a word of its own.
 void ScanOptions(const char* commandLine, NextCharFunction nextChar, const OptionActions& actions,
                  StartupOptions* options);

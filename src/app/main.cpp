@@ -9,6 +9,7 @@
 #include "app/com_server.h"
 #include "host/server_lock.h"
 #include "app/command_line.h"
+#include "app/journal_run.h"
 #include "host/host_link.h"
 #include "commands/command_families.h"
 #include "platform/message_wait.h"
@@ -59,6 +60,18 @@ bool ResolveScript(const char* value, const char* exeFolder, char* path, size_t 
   return length >= 0 && static_cast<size_t>(length) < pathSize;
 }
 
+int LoadAndRun(const StartupOptions& options, const char* section, const char* exeFolder) {
+  char path[kScriptValueChars];
+  char folder[kScriptFolderChars];
+  if (!ResolveScript(options.script, exeFolder, path, sizeof(path), folder, sizeof(folder))) {
+    // Cut to 259 characters the joined path would name another file: nothing runs.
+    LogError("Error Loading Script File: %s\\%s", exeFolder, options.script);
+    return kResultCannotOpenFile;
+  }
+  LogStatus("ScriptFiles=%s, StartSection=%s", path, section);
+  return ExecuteScript(path, section, folder);
+}
+
 int RunScript(const StartupOptions& options, const char* exeFolder) {
   const char* section = options.section[0] != '\0' ? options.section : kDefaultSection;
   StartShutdownMonitor(GetCurrentThreadId());
@@ -66,19 +79,18 @@ int RunScript(const StartupOptions& options, const char* exeFolder) {
   if (options.callBack[0] != '\0') AttachHostCallback(options.callBack);
   if (options.appUtil[0] != '\0') AttachHostAppUtil(options.appUtil);
 
-  char path[kScriptValueChars];
-  char folder[kScriptFolderChars];
-  int result;
-  if (ResolveScript(options.script, exeFolder, path, sizeof(path), folder, sizeof(folder))) {
-    LogStatus("ScriptFiles=%s, StartSection=%s", path, section);
-    result = ExecuteScript(path, section, folder);
-  } else {
-    // Cut to 259 characters the joined path would name another file: nothing runs.
-    LogError("Error Loading Script File: %s\\%s", exeFolder, options.script);
-    result = kResultCannotOpenFile;
+  // With a journal, the folder is made ready (and what an earlier run left rolled back)
+  // before the script's first line; a folder that cannot be used stops the run there.
+  int result = kResultOk;
+  bool recording = false;
+  if (options.journal[0] != '\0') {
+    result = StartJournal(options.journal, options.rollback);
+    recording = result == kResultOk && !options.rollback;
   }
+  if (result == kResultOk && !options.rollback) result = LoadAndRun(options, section, exeFolder);
 
   ReportUnreportedFailure(result);  // a load failure or a missing section reaches the host as one
+  if (recording) EndJournal(result);
   CompleteHostRun();
   RevokeClassObjects();
   SleepPumping(kFinalPumpMilliseconds);
@@ -117,7 +129,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     exitCode = SUCCEEDED(UnregisterServer()) ? 0 : kExitUsage;
   } else if (options.action == StartupAction::kRegServer) {
     exitCode = SUCCEEDED(RegisterServer()) ? 0 : kExitUsage;
-  } else if (options.script[0] == '\0') {
+  } else if (options.script[0] == '\0' && !(options.rollback && options.journal[0] != '\0')) {
     MessageBoxA(nullptr, "Usage:\nKivrun /Script=C:\\MyTest.Kiv /Log=kivrun.log", "Kivrun usage Error",
                 MB_ICONERROR);
   } else {

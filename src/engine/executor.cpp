@@ -11,6 +11,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "base/text.h"
+#include "platform/change_line.h"
 #include "log/log.h"
 
 const HandlerRow HandlerTable[] = {
@@ -137,6 +138,7 @@ int ExecuteLine(ScriptContext* context, const ScriptLine* line) {
   context->errorCode = 0;
   if (context->currentSection != nullptr) context->currentSection->stopFlag = 0;
   LogExecutingLine(context, line);
+  SetChangeLine(line->lineNumber, line->commandWord);
   const int guarded = GuardTarget(context, line);
   if (guarded != kResultOk) return guarded;
   return FindHandler(line->opcode)(context, line);

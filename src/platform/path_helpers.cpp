@@ -1,3 +1,4 @@
+#include "platform/change_door.h"
 #include "platform/path_helpers.h"
 
 #include <windows.h>
@@ -50,7 +51,7 @@ void MakeFolderChain(const char* path) {
   for (size_t i = 4; i < length; ++i) {
     if (chain[i] != '\\') continue;
     chain[i] = '\0';
-    CreateDirectoryA(chain, nullptr);
+    DoorCreateFolder(chain, nullptr);
     chain[i] = '\\';
   }
 }

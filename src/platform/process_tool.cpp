@@ -1,3 +1,4 @@
+#include "platform/change_door.h"
 #include "platform/process_tool.h"
 
 #include <psapi.h>
@@ -43,6 +44,7 @@ BOOL CALLBACK CloseFirstWindow(HWND window, LPARAM parameter) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   if (owner != search->processId) return TRUE;
+  DoorNoteIrreversible("a program closed");
   PostMessageA(window, WM_CLOSE, 0, 0);
   search->found = true;
   return FALSE;
@@ -261,6 +263,7 @@ int KillProcessById(DWORD processId, const char* name) {
 }
 
 bool TerminateLogged(HANDLE process, DWORD processId, const char* name) {
+  DoorNoteIrreversible("a process ended");
   if (!TerminateProcess(process, 0)) {
     LogStatus("Cannot Kill Process: %d, Error Code: %d", static_cast<int>(processId),
               static_cast<int>(GetLastError()));

@@ -6,6 +6,7 @@
 
 #include "commands/files/file_commands.h"
 #include "engine/result_codes.h"
+#include "platform/change_door.h"
 #include "platform/safe_rewrite.h"
 
 namespace {
@@ -31,6 +32,6 @@ int RemoveScanExeFromAutoexecCommand(ScriptContext*, const ScriptLine*) {
   const size_t from = static_cast<size_t>(start - begin);
   const size_t to = end != nullptr ? static_cast<size_t>(end + 1 - begin) : text.size();
   text.erase(from, to - from);
-  ReplaceFileText(kAutoexecPath, text);
+  DoorReplaceFileText(kAutoexecPath, text);
   return kResultOk;
 }

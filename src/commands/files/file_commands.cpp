@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "commands/files/file_list_commands.h"
+#include "platform/change_door.h"
 #include "platform/message_wait.h"
 #include "engine/acting_text.h"
 #include "engine/argument_reader.h"
@@ -34,8 +35,8 @@ int g_canAllFilesFlag = 1;  // kept from one CANALLFILESBECOPIED to the next
 
 // Deletes one file now (read-only too), or at the next restart when it is in use.
 void DeleteFileOrSchedule(const char* path) {
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  if (!DeleteFileA(path) && FileExists(path)) DeleteOnReboot(path);
+  DoorSetFileAttributes(path, FILE_ATTRIBUTE_NORMAL);
+  if (!DoorDeleteFile(path) && FileExists(path)) DoorScheduleDelete(path);
 }
 
 // Creates the folders of a file's path that are missing, as a list copy does for its target.
@@ -145,7 +146,7 @@ int CreateDirCommand(ScriptContext* context, const ScriptLine* line) {
 int RemoveDirCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<kPathChars> argument;
   if (!argument.Read(context, line)) return argument.end;
-  _rmdir(argument[0]);  // only an empty folder goes
+  DoorRemoveFolder(argument[0]);  // only an empty folder goes
   return kResultOk;
 }
 
@@ -157,6 +158,7 @@ int RemoveDirRecursiveCommand(ScriptContext* context, const ScriptLine* line) {
 }
 
 void DeleteTree(const char* folder) {
+  if (DoorMoveTreeAside(folder)) return;  // a journal takes the tree whole
   char pattern[kPathChars];
   CopyText(pattern, sizeof(pattern), folder);
   JoinPath(pattern, sizeof(pattern), "*.*");
@@ -176,8 +178,8 @@ void DeleteTree(const char* folder) {
     } while (_findnext(search, &entry) == 0);
     _findclose(search);
   }
-  SetFileAttributesA(folder, FILE_ATTRIBUTE_NORMAL);  // a read-only folder goes too
-  if (_rmdir(folder) != 0 && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) DeleteOnReboot(folder);
+  DoorSetFileAttributes(folder, FILE_ATTRIBUTE_NORMAL);  // a read-only folder goes too
+  if (!DoorRemoveFolder(folder) && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) DoorScheduleDelete(folder);
 }
 
 int FileExistsCommand(ScriptContext* context, const ScriptLine* line) {

@@ -11,6 +11,7 @@
 #include "engine/result_codes.h"
 #include "base/text.h"
 #include "log/log.h"
+#include "platform/change_door.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/path_helpers.h"
 #include "platform/process_tool.h"
@@ -58,7 +59,7 @@ bool ClearTargetAttributes(const char* path) {
   constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kInTheWay) == 0) return false;
-  return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
+  return DoorSetFileAttributes(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 
 // Copies one list entry; reports and stops the list for FILECIO, only logs for FILECOW.
@@ -143,7 +144,7 @@ int CopyWithRetries(const char* source, const char* destination, bool clearAttri
 // 33 means that another program has the target: a sharing, lock or access failure. A
 // source that has gone is 13; any other failure (a full disk, a bad name) is 12.
 int CopyFileOnce(const char* source, const char* destination) {
-  if (CopyFileA(source, destination, FALSE)) return kResultOk;
+  if (DoorCopyFile(source, destination)) return kResultOk;
   switch (GetLastError()) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
@@ -202,9 +203,9 @@ int DelFilesCommand(ScriptContext* context, const ScriptLine* line) {
       JoinPath(path, sizeof(path), names[1]);
       // A file that is there but will not go has its attributes cleared (a read-only one then
       // goes); what is in use now goes at the next restart; a missing file is passed over.
-      if (DeleteFileA(path) || !FileExists(path)) continue;
-      if (ClearTargetAttributes(path) && DeleteFileA(path)) continue;
-      DeleteOnReboot(path);
+      if (DoorDeleteFile(path) || !FileExists(path)) continue;
+      if (ClearTargetAttributes(path) && DoorDeleteFile(path)) continue;
+      DoorScheduleDelete(path);
     }
   }
   if (result != kResultOk && context->currentSection != nullptr) context->currentSection->stopFlag = 1;

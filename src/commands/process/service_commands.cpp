@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/change_door.h"
 #include "platform/message_wait.h"
 #include "engine/argument_reader.h"
 #include "engine/arguments.h"
@@ -76,7 +77,7 @@ void StopOne(SC_HANDLE manager, const char* name) {
   if (readable && status.dwCurrentState == SERVICE_RUNNING) {
     StatusMessage(kStringStoppingService, name);
     SERVICE_STATUS controlled = {};
-    if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &controlled)) return LogRefused(kStopGoal, name);
+    if (!DoorStopService(service.get(), name, &controlled)) return LogRefused(kStopGoal, name);
     SleepPumping(kPollMilliseconds);
     if (!ReadState(service.get(), &status)) return LogRefused(kStopGoal, name);
   } else if (status.dwCurrentState != SERVICE_STOP_PENDING) {
@@ -105,7 +106,7 @@ void StartOne(SC_HANDLE manager, const char* name) {
   if (!ReadState(service.get(), &status)) return LogRefused(kStartGoal, name);
   if (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_START_PENDING) return;
   StatusMessage(kStringStartingService, name);
-  if (!StartServiceA(service.get(), 0, nullptr)) return LogRefused(kStartGoal, name);
+  if (!DoorStartService(service.get(), name)) return LogRefused(kStartGoal, name);
   SleepPumping(kPollMilliseconds);
   bool readable = ReadState(service.get(), &status);
   for (int poll = 0; poll < kStatePolls && readable && status.dwCurrentState != SERVICE_RUNNING; ++poll) {

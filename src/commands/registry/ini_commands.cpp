@@ -14,6 +14,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "base/text.h"
+#include "platform/change_door.h"
 #include "platform/path_helpers.h"
 #include "platform/safe_rewrite.h"
 
@@ -115,7 +116,7 @@ bool DeleteIniSection(const char* section, const char* path) {
     kept += line;
     kept += "\r\n";
   }
-  return ReplaceFileText(path, kept);
+  return DoorReplaceFileText(path, kept);
 }
 
 int GetIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
@@ -142,7 +143,7 @@ int SetIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
   if (!ResolveIniFile(context, file)) return IniFileNotFound(context, line);
   // An empty value stays a key. A read-only or held file takes nothing: 19 (the read-only
   // test is explicit, as Wine run by root would write through the attribute).
-  if (IsFileLocked(file) || !WritePrivateProfileStringA(argument[1], argument[2], value, file)) {
+  if (IsFileLocked(file) || !DoorWriteIniValue(argument[1], argument[2], value, file)) {
     return FailLine(context, line, kResultCannotWriteIni);
   }
   return kResultOk;

@@ -11,12 +11,12 @@
 #include "engine/report.h"
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
+#include "platform/change_door.h"
 #include "platform/win32_handles.h"
 
 namespace {
 
 constexpr size_t kRegistryDataBytes = 260;
-constexpr size_t kSubkeyNameChars = 261;
 
 
 // A value read into 260 bytes. The extra byte keeps string data of exactly 260 bytes
@@ -113,7 +113,8 @@ int SetRegValueCommand(ScriptContext* context, const ScriptLine* line) {
   const char* keyPath = argument[0] + kRootPrefixChars;
   RegKey key;
   if (RegOpenKeyExA(root, keyPath, 0, KEY_READ | KEY_WRITE, key.receive()) == ERROR_SUCCESS) {
-    if (RegSetValueExA(key.get(), argument[1], 0, type, bytes, size) != ERROR_SUCCESS) {
+    key.Close();
+    if (DoorSetRegValue(root, keyPath, argument[1], type, bytes, size) != ERROR_SUCCESS) {
       return FailLine(context, line, kResultCannotWriteRegistry);
     }
     return kResultOk;
@@ -142,7 +143,7 @@ int CreateRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
   if (form != kResultOk) return FailLine(context, line, form);  // no name: a mistake, and it says so
   RegKey child;
   if (RegOpenKeyExA(parent.get(), fields.field[1], 0, KEY_WRITE, child.receive()) != ERROR_SUCCESS) {
-    RegCreateKeyA(parent.get(), fields.field[1], child.receive());  // a failure is not reported
+    DoorCreateRegKey(RootKeyOf(parentText), parentText + kRootPrefixChars, fields.field[1]);  // a failure is not reported
   }
   return kResultOk;
 }
@@ -161,14 +162,15 @@ int DeleteRegValueCommand(ScriptContext* context, const ScriptLine* line) {
     key.Close();
     return FailLine(context, line, result);
   }
-  RegDeleteValueA(key.get(), name);  // a missing value is no error
+  key.Close();
+  DoorDeleteRegValue(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars, name);  // a missing value is no error
   return kResultOk;
 }
 
 int DeleteRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
   if (!argument.Read(context, line)) return argument.end;
-  RegDeleteKeyA(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars);  // with subkeys left, the platform decides
+  DoorDeleteRegKey(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars);  // with subkeys left, the platform decides
   return kResultOk;
 }
 
@@ -185,7 +187,7 @@ int DeleteEmptyRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
   RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
                    nullptr, nullptr);
   key.Close();
-  if (subkeys == 0 && values == 0) RegDeleteKeyA(root, keyPath);
+  if (subkeys == 0 && values == 0) DoorDeleteRegKey(root, keyPath);
   return kResultOk;
 }
 
@@ -209,7 +211,7 @@ int IsRegKeyEmptyCommand(ScriptContext* context, const ScriptLine* line) {
 int DeleteRegKeyRecursiveCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
   if (!argument.Read(context, line)) return argument.end;
-  DeleteRegKeyTree(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars);
+  DoorDeleteRegKeyTree(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars);
   return kResultOk;
 }
 
@@ -229,31 +231,4 @@ int FindRegValueCommand(ScriptContext* context, const ScriptLine* line) {
   }
   key.Close();
   return SymbolSet(context->symbols, argument[0], TrueOrFalse(found));
-}
-
-void DeleteRegKeyTree(HKEY parent, const char* name) {
-  RegKey key;
-  if (RegOpenKeyA(parent, name, key.receive()) != ERROR_SUCCESS) return;
-  DWORD subkeys = 0, values = 0;
-  if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                       nullptr, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  // Downwards: deleting a child does not move the children at lower indices.
-  for (DWORD i = subkeys; i > 0 && subkeys > 0; --i) {
-    char child[kSubkeyNameChars];
-    if (RegEnumKeyA(key.get(), i - 1, child, sizeof(child)) != ERROR_SUCCESS) break;
-    DeleteRegKeyTree(key.get(), child);
-    --subkeys;  // whether or not the child went
-  }
-  for (DWORD j = values; j > 0 && values > 0; --j) {
-    char valueName[kPathChars];
-    DWORD nameChars = sizeof(valueName);
-    if (RegEnumValueA(key.get(), j - 1, valueName, &nameChars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      break;
-    }
-    if (RegDeleteValueA(key.get(), valueName) == ERROR_SUCCESS) --values;
-  }
-  key.Close();
-  if (values == 0 && subkeys == 0) RegDeleteKeyA(parent, name);
 }

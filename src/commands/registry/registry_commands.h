@@ -16,8 +16,4 @@ int IsRegKeyEmptyCommand(ScriptContext* context, const ScriptLine* line);
 int DeleteRegKeyRecursiveCommand(ScriptContext* context, const ScriptLine* line);
 int FindRegValueCommand(ScriptContext* context, const ScriptLine* line);
 
-// Deletes `name` under `parent` with all its subkeys and values, depth first. A value or
-// subkey that cannot be deleted keeps its key, and with it every ancestor.
-void DeleteRegKeyTree(HKEY parent, const char* name);
-
 extern const HandlerRow RegistryCommandRows[];

@@ -16,6 +16,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "base/text.h"
+#include "platform/change_door.h"
 #include "platform/path_helpers.h"
 #include "platform/win32_handles.h"
 #include "platform/windows_family.h"
@@ -157,7 +158,7 @@ bool CreateStartMenuShortcut(const char* target, const char* name) {
     if (SUCCEEDED(hr)) {
       wchar_t widePath[MAX_PATH] = L"";
       MultiByteToWideChar(CP_ACP, 0, shortcut, -1, widePath, MAX_PATH);
-      hr = shortcut[0] != '\0' ? file->Save(widePath, TRUE) : E_FAIL;
+      hr = shortcut[0] != '\0' && DoorBeforeFileWrite(shortcut) ? file->Save(widePath, TRUE) : E_FAIL;
       file->Release();
     }
     link->Release();
@@ -171,7 +172,7 @@ bool CreateStartMenuShortcut(const char* target, const char* name) {
 bool CreateFolderForEveryone(const char* path) {
   if ((GetVersion() & 0x80000000u) != 0) {  // the 9x family has no access lists
     SECURITY_ATTRIBUTES plain = {sizeof(plain), nullptr, FALSE};
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || CreateDirectoryA(path, &plain);
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || DoorCreateFolder(path, &plain);
   }
   LoadedModule advapi(LoadSystemLibrary("Advapi32.dll"));
   SecurityApi api;
@@ -194,11 +195,13 @@ bool CreateFolderForEveryone(const char* path) {
     if (api.initDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
         api.setDacl(&descriptor, TRUE, list, FALSE)) {
       if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
-        done = api.setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+        done = DoorBeforeFolderSecurity(path) &&
+               api.setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
       } else {
         SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
-        done = CreateDirectoryA(path, &attributes) != FALSE ||
-               api.setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+        done = DoorCreateFolder(path, &attributes) != FALSE ||
+               (DoorBeforeFolderSecurity(path) &&
+                api.setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE);
       }
     }
     LocalFree(list);

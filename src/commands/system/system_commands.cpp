@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/change_door.h"
 #include "platform/message_wait.h"
 #include "engine/acting_text.h"
 #include "engine/argument_reader.h"
@@ -223,7 +224,7 @@ int ExtendPathCommand(ScriptContext* context, const ScriptLine* line) {
     size_t used = std::strlen(value);
     GetEnvironmentVariableA("PATH", value + used, static_cast<DWORD>(size - used));
   }
-  SetEnvironmentVariableA("PATH", value);
+  DoorSetProcessPath(value);
   LogStatus("Path Is: %s", value);
   HeapFree(GetProcessHeap(), 0, value);
   return kResultOk;

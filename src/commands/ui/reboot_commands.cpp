@@ -11,6 +11,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "base/text.h"
+#include "platform/change_door.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/path_helpers.h"
 #include "platform/win32_handles.h"
@@ -85,8 +86,8 @@ int SetRebootFlagCommand(ScriptContext* context, const ScriptLine* line) {
   CopyText(folder, sizeof(folder), marker);
   *std::strrchr(folder, '\\') = '\0';  // the tail holds backslashes
   MakeFolderChain(folder);
-  const bool written = WritePrivateProfileStringA("Reboot", key[0], "1", marker) != FALSE;
-  DeleteOnReboot(marker);
+  const bool written = DoorWriteIniValue("Reboot", key[0], "1", marker) != FALSE;
+  DoorScheduleDelete(marker);
   return written ? kResultOk : FailLine(context, line, kResultCannotWriteFile);
 }
 
@@ -96,6 +97,7 @@ int PromptRebootCommand(ScriptContext* context, const ScriptLine* line) {
   if (MessageBoxA(nullptr, question[0], kPromptCaption, MB_YESNO | MB_ICONQUESTION | MB_SERVICE_NOTIFICATION) != IDYES) {
     return kResultOk;
   }
+  DoorNoteIrreversible("a restart asked for");
   if (!IsNtFamily()) {
     HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RestartFrom9x, nullptr, 0, nullptr));
     if (thread != nullptr) CloseHandle(thread);

@@ -1,0 +1,340 @@
+#include "platform/change_door.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/change_journal.h"
+#include "platform/change_line.h"
+#include "platform/delete_on_reboot.h"
+#include "platform/registry_tree.h"
+#include "platform/safe_rewrite.h"
+#include "platform/win32_handles.h"
+#include "platform/windows_family.h"
+
+namespace {
+
+DoorMode g_mode = DoorMode::kAct;
+
+const char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
+
+bool Journalling() { return g_mode == DoorMode::kJournal && JournalRecording(); }
+
+JournalRecord NewRecord(UndoKind kind, const char* text0 = "", const char* text1 = "") {
+  JournalRecord record;
+  record.kind = kind;
+  record.line = ChangeLine();
+  record.command = ChangeCommand();
+  record.text[0] = text0;
+  record.text[1] = text1;
+  return record;
+}
+
+// A change whose undo could not be written is not made: the call fails as a full disk does.
+bool Append(const JournalRecord& record) {
+  if (AppendRecord(record)) return true;
+  SetLastError(ERROR_WRITE_FAULT);
+  return false;
+}
+
+// What a file or folder is now, without opening it (a file held without sharing is found too).
+bool Find(const char* path, WIN32_FIND_DATAA* found) {
+  HANDLE search = FindFirstFileA(path, found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+std::string TimesOf(const WIN32_FIND_DATAA& found) {
+  const FILETIME times[3] = {found.ftCreationTime, found.ftLastAccessTime, found.ftLastWriteTime};
+  return std::string(reinterpret_cast<const char*>(times), sizeof(times));
+}
+
+// Copies a file into the journal so that its name appears only once the copy is whole.
+bool CopyAside(const char* path, const std::string& kept) {
+  const std::string part = kept + ".part";
+  if (!CopyFileA(path, part.c_str(), FALSE)) return false;
+  if (MoveFileA(part.c_str(), kept.c_str())) return true;
+  const DWORD error = GetLastError();
+  SetFileAttributesA(part.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(part.c_str());
+  SetLastError(error);
+  return false;
+}
+
+// Keeps the file as it is before a change: a record names where its bytes go (or that it was
+// not there), then they go there, moved when `moveAside` (the file is about to be replaced or
+// deleted whole; on the same volume a rename) or else copied. Until the kept file is there
+// nothing has changed, so an undo that finds no kept file has nothing to put back.
+bool KeepFile(const char* path, bool moveAside, std::string* movedTo = nullptr) {
+  if (movedTo != nullptr) movedTo->clear();
+  WIN32_FIND_DATAA found;
+  if (!Find(path, &found)) return Append(NewRecord(UndoKind::kFileBefore, path));
+  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;  // the call will refuse it
+  std::string kept;
+  if (!KeptPath(&kept)) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return false;
+  }
+  JournalRecord record = NewRecord(UndoKind::kFileBefore, path, kept.c_str());
+  record.number[0] = found.dwFileAttributes;
+  record.data = TimesOf(found);
+  if (!Append(record)) return false;
+  if (moveAside && MoveFileA(path, kept.c_str())) {
+    if (movedTo != nullptr) *movedTo = kept;
+    return true;
+  }
+  return CopyAside(path, kept);
+}
+
+// Puts a file moved aside back where it was, after the change it made way for failed.
+void PutBack(const char* path, const std::string& kept) {
+  if (kept.empty()) return;
+  const DWORD error = GetLastError();
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) DeleteFileA(path);
+  MoveFileA(kept.c_str(), path);
+  SetLastError(error);
+}
+
+// Whether CopyFileA could write over the target now: it opens the target for writing
+// without sharing, and so does this.
+bool TargetWritable(const char* target) {
+  KernelHandle file(CreateFileA(target, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.get() != nullptr;
+}
+
+bool RecordRegValue(HKEY root, const char* keyPath, HKEY key, const char* name) {
+  JournalRecord record = NewRecord(UndoKind::kRegValueBefore, keyPath, name);
+  record.number[0] = RootKeyNumber(root);
+  DWORD type = 0;
+  if (ReadRegValue(key, name, &type, &record.data)) {
+    record.number[1] = 1;
+    record.number[2] = type;
+  }
+  return Append(record);
+}
+
+bool RecordRegTree(HKEY root, const char* keyPath) {
+  std::vector<RegTreeEntry> tree;
+  if (!ReadRegTree(root, keyPath, &tree)) return true;  // nothing there: nothing to delete
+  JournalRecord record = NewRecord(UndoKind::kRegTreeBefore, keyPath);
+  record.number[0] = RootKeyNumber(root);
+  record.data = EncodeRegTree(tree);
+  return Append(record);
+}
+
+// The first key of parentPath\name that is not there yet, or "" when all are.
+std::string FirstMissingKey(HKEY root, const char* parentPath, const char* name) {
+  std::string path = parentPath;
+  const char* part = name;
+  while (*part != '\0') {
+    const char* end = std::strchr(part, '\\');
+    const size_t length = end != nullptr ? static_cast<size_t>(end - part) : std::strlen(part);
+    if (length > 0) {
+      if (!path.empty()) path += '\\';
+      path.append(part, length);
+      RegKey key;
+      if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return path;
+    }
+    part += length;
+    if (*part == '\\') ++part;
+  }
+  return "";
+}
+
+using GetFileSecurityFn = BOOL(WINAPI*)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+
+}  // namespace
+
+void SetDoorMode(DoorMode mode) { g_mode = mode; }
+DoorMode CurrentDoorMode() { return g_mode; }
+
+BOOL DoorCopyFile(const char* source, const char* target) {
+  if (!Journalling()) return CopyFileA(source, target, FALSE);
+  // A copy that will be refused (no source, a target in use) is refused here first, before
+  // anything is kept, with the error the copy gives.
+  if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) return FALSE;
+  if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES && !TargetWritable(target)) return FALSE;
+  std::string movedTo;
+  if (!KeepFile(target, true, &movedTo)) return FALSE;
+  if (CopyFileA(source, target, FALSE)) return TRUE;
+  PutBack(target, movedTo);
+  return FALSE;
+}
+
+BOOL DoorDeleteFile(const char* path) {
+  if (!Journalling()) return DeleteFileA(path);
+  WIN32_FIND_DATAA found;
+  if (!Find(path, &found) || (found.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return DeleteFileA(path);  // refused, or nothing there: no change to record
+  }
+  std::string kept;
+  if (!KeptPath(&kept)) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return FALSE;
+  }
+  JournalRecord record = NewRecord(UndoKind::kFileBefore, path, kept.c_str());
+  record.number[0] = found.dwFileAttributes;
+  record.data = TimesOf(found);
+  if (!Append(record)) return FALSE;
+  // Moved into the journal, the file is gone from its folder: that is the deletion. A file
+  // in use refuses the move as it refuses the deletion.
+  if (MoveFileA(path, kept.c_str())) return TRUE;
+  if (GetLastError() != ERROR_NOT_SAME_DEVICE) return FALSE;
+  return CopyAside(path, kept) && DeleteFileA(path);
+}
+
+BOOL DoorSetFileAttributes(const char* path, DWORD attributes) {
+  if (Journalling()) {
+    const DWORD before = GetFileAttributesA(path);
+    if (before != INVALID_FILE_ATTRIBUTES && before != attributes) {
+      JournalRecord record = NewRecord(UndoKind::kAttributesBefore, path);
+      record.number[0] = before;
+      if (!Append(record)) return FALSE;
+    }
+  }
+  return SetFileAttributesA(path, attributes);
+}
+
+BOOL DoorCreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
+  if (Journalling() && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+      !Append(NewRecord(UndoKind::kFolderCreated, path))) {
+    return FALSE;
+  }
+  return CreateDirectoryA(path, security);
+}
+
+BOOL DoorRemoveFolder(const char* path) {
+  if (Journalling()) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      JournalRecord record = NewRecord(UndoKind::kFolderRemoved, path);
+      record.number[0] = attributes;
+      if (!Append(record)) return FALSE;
+    }
+  }
+  return RemoveDirectoryA(path);
+}
+
+bool DoorMoveTreeAside(const char* folder) {
+  if (!Journalling()) return false;
+  const DWORD attributes = GetFileAttributesA(folder);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+  std::string kept;
+  if (!KeptPath(&kept) || !Append(NewRecord(UndoKind::kTreeMovedAside, folder, kept.c_str()))) return false;
+  return MoveFileA(folder, kept.c_str()) != FALSE;
+}
+
+void DoorScheduleDelete(const char* path) {
+  if (Journalling()) {
+    if (IsNtFamily()) {
+      RegKey key;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_READ, key.receive()) == ERROR_SUCCESS &&
+          !RecordRegValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, key.get(), kPendingRenames)) {
+        return;
+      }
+    } else {
+      char winInit[MAX_PATH];
+      const UINT length = GetWindowsDirectoryA(winInit, sizeof(winInit));
+      if (length == 0 || length + sizeof("\\wininit.ini") > sizeof(winInit)) return;
+      std::strcat(winInit, "\\wininit.ini");
+      if (!KeepFile(winInit, false)) return;
+    }
+  }
+  DeleteOnReboot(path);
+}
+
+bool DoorReplaceFileText(const char* path, const std::string& text) {
+  if (Journalling() && !KeepFile(path, false)) return false;
+  return ReplaceFileText(path, text);
+}
+
+BOOL DoorWriteIniValue(const char* section, const char* key, const char* value, const char* file) {
+  if (Journalling() && !KeepFile(file, false)) return FALSE;
+  return WritePrivateProfileStringA(section, key, value, file);
+}
+
+bool DoorBeforeFileWrite(const char* path) {
+  return !Journalling() || KeepFile(path, false);
+}
+
+bool DoorBeforeFolderSecurity(const char* path) {
+  if (!Journalling() || !IsNtFamily() || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return true;
+  LoadedModule advapi(LoadSystemLibrary("Advapi32.dll"));
+  const GetFileSecurityFn getSecurity =
+      advapi.get() == nullptr ? nullptr
+                              : reinterpret_cast<GetFileSecurityFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(advapi.get(), "GetFileSecurityA")));
+  if (getSecurity == nullptr) return false;
+  DWORD needed = 0;
+  getSecurity(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed == 0) return false;
+  JournalRecord record = NewRecord(UndoKind::kSecurityBefore, path);
+  record.data.assign(needed, '\0');
+  if (!getSecurity(path, DACL_SECURITY_INFORMATION, &record.data[0], needed, &needed)) return false;
+  return Append(record);
+}
+
+LONG DoorSetRegValue(HKEY root, const char* keyPath, const char* name, DWORD type, const BYTE* data, DWORD size) {
+  RegKey key;
+  LONG status = RegOpenKeyExA(root, keyPath, 0, KEY_READ | KEY_WRITE, key.receive());
+  if (status != ERROR_SUCCESS) return status;
+  if (Journalling() && !RecordRegValue(root, keyPath, key.get(), name)) return ERROR_WRITE_FAULT;
+  return RegSetValueExA(key.get(), name, 0, type, data, size);
+}
+
+LONG DoorDeleteRegValue(HKEY root, const char* keyPath, const char* name) {
+  RegKey key;
+  LONG status = RegOpenKeyExA(root, keyPath, 0, Journalling() ? KEY_READ | KEY_WRITE : KEY_WRITE, key.receive());
+  if (status != ERROR_SUCCESS) return status;
+  if (Journalling()) {
+    DWORD type = 0;
+    std::string old;
+    if (ReadRegValue(key.get(), name, &type, &old) && !RecordRegValue(root, keyPath, key.get(), name)) {
+      return ERROR_WRITE_FAULT;
+    }
+  }
+  return RegDeleteValueA(key.get(), name);
+}
+
+LONG DoorCreateRegKey(HKEY root, const char* parentPath, const char* name) {
+  RegKey parent;
+  LONG status = RegOpenKeyExA(root, parentPath, 0, KEY_WRITE, parent.receive());
+  if (status != ERROR_SUCCESS) return status;
+  if (Journalling()) {
+    const std::string missing = FirstMissingKey(root, parentPath, name);
+    if (!missing.empty()) {
+      JournalRecord record = NewRecord(UndoKind::kRegKeyCreated, missing.c_str());
+      record.number[0] = RootKeyNumber(root);
+      if (!Append(record)) return ERROR_WRITE_FAULT;
+    }
+  }
+  RegKey child;
+  return RegCreateKeyA(parent.get(), name, child.receive());
+}
+
+LONG DoorDeleteRegKey(HKEY root, const char* keyPath) {
+  if (Journalling() && !RecordRegTree(root, keyPath)) return ERROR_WRITE_FAULT;
+  return RegDeleteKeyA(root, keyPath);
+}
+
+void DoorDeleteRegKeyTree(HKEY root, const char* keyPath) {
+  if (Journalling() && !RecordRegTree(root, keyPath)) return;
+  DeleteRegTree(root, keyPath);
+}
+
+BOOL DoorStopService(SC_HANDLE service, const char* name, SERVICE_STATUS* status) {
+  if (Journalling() && !Append(NewRecord(UndoKind::kServiceStopped, name))) return FALSE;
+  return ControlService(service, SERVICE_CONTROL_STOP, status);
+}
+
+BOOL DoorStartService(SC_HANDLE service, const char* name) {
+  if (Journalling() && !Append(NewRecord(UndoKind::kServiceStarted, name))) return FALSE;
+  return StartServiceA(service, 0, nullptr);
+}
+
+void DoorNoteIrreversible(const char* what) {
+  if (Journalling()) AppendRecord(NewRecord(UndoKind::kIrreversible, what));
+}
+
+BOOL DoorSetProcessPath(const char* value) { return SetEnvironmentVariableA("PATH", value); }

@@ -1,0 +1,254 @@
+#include "platform/change_journal.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "log/log.h"
+#include "platform/change_undo.h"
+#include "platform/delete_on_reboot.h"
+#include "platform/safe_rewrite.h"
+#include "platform/win32_handles.h"
+
+namespace {
+
+const char kJournalName[] = "journal.kvj";
+const char kLockName[] = "journal.lock";
+const char kKeptName[] = "kept";
+
+struct Journal {
+  std::string folder;   // full path, no trailing backslash
+  KernelHandle lock;
+  KernelHandle file;    // open for appending while the run records
+  bool recording = false;
+  bool broken = false;  // a record could not be written nor cut off again: nothing more is changed
+  unsigned long keptCount = 0;
+};
+
+Journal& TheJournal() {
+  static Journal journal;
+  return journal;
+}
+
+std::string InFolder(const char* name) { return TheJournal().folder + "\\" + name; }
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Creates the folder and its missing parents; true when it is there.
+bool MakeFolders(const std::string& folder) {
+  for (size_t at = folder.find('\\', 3); at != std::string::npos; at = folder.find('\\', at + 1)) {
+    CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+  }
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return IsFolder(folder);
+}
+
+// Removes what the journal kept: a file or a tree in use goes at the next restart.
+void RemoveKept(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (!DeleteFileA(path.c_str())) DeleteOnReboot(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") RemoveKept(path + "\\" + name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  if (!RemoveDirectoryA(path.c_str())) DeleteOnReboot(path.c_str());
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  DWORD written = 0;
+  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && FlushFileBuffers(file);
+}
+
+// "line 41 RUNWAIT" for the summary: one mention per line, met newest first.
+void NoteNotUndone(const JournalRecord& record, std::vector<std::string>* newestFirst) {
+  char entry[64];
+  std::snprintf(entry, sizeof(entry), "line %lu %s", static_cast<unsigned long>(record.line),
+                record.command.c_str());
+  if (newestFirst->empty() || newestFirst->back() != entry) newestFirst->push_back(entry);
+}
+
+std::string OldestFirst(const std::vector<std::string>& newestFirst) {
+  std::string list;
+  for (size_t i = newestFirst.size(); i > 0; --i) {
+    if (!list.empty()) list += ", ";
+    list += newestFirst[i - 1];
+  }
+  return list;
+}
+
+}  // namespace
+
+JournalOpen OpenJournal(const char* folder, unsigned long* error) {
+  Journal& journal = TheJournal();
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(folder, sizeof(full), full, nullptr);
+  if (length == 0 || length >= sizeof(full)) {
+    *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+    return JournalOpen::kUnwritable;
+  }
+  journal.folder = full;
+  while (journal.folder.size() > 3 && journal.folder.back() == '\\') journal.folder.pop_back();
+  if (!MakeFolders(journal.folder)) {
+    *error = GetLastError();
+    return JournalOpen::kUnwritable;
+  }
+  journal.lock.reset(CreateFileA(InFolder(kLockName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (journal.lock.get() == nullptr) {
+    *error = GetLastError();
+    return *error == ERROR_SHARING_VIOLATION ? JournalOpen::kBusy : JournalOpen::kUnwritable;
+  }
+  // Kept files without a journal are what a commit cut short did not remove yet.
+  if (GetFileAttributesA(InFolder(kJournalName).c_str()) == INVALID_FILE_ATTRIBUTES) RemoveKept(InFolder(kKeptName));
+  return JournalOpen::kReady;
+}
+
+void CloseJournal() {
+  Journal& journal = TheJournal();
+  journal.recording = false;
+  journal.file.Close();
+  if (journal.lock.get() == nullptr) return;
+  journal.lock.Close();
+  DeleteFileA(InFolder(kLockName).c_str());
+}
+
+const char* JournalFolder() { return TheJournal().folder.c_str(); }
+
+bool HasUnfinishedJournal() { return GetFileAttributesA(InFolder(kJournalName).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool BeginJournal() {
+  Journal& journal = TheJournal();
+  journal.file.reset(CreateFileA(InFolder(kJournalName).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (journal.file.get() == nullptr) return false;
+  if (!WriteAll(journal.file.get(), std::string(kJournalMagic, kJournalMagicBytes))) {
+    journal.file.Close();
+    DeleteFileA(InFolder(kJournalName).c_str());
+    return false;
+  }
+  journal.recording = true;
+  journal.broken = false;
+  return true;
+}
+
+bool JournalRecording() { return TheJournal().recording; }
+
+bool AppendRecord(const JournalRecord& record) {
+  Journal& journal = TheJournal();
+  if (!journal.recording || journal.broken) return false;
+  const DWORD end = SetFilePointer(journal.file.get(), 0, nullptr, FILE_END);
+  if (end != INVALID_SET_FILE_POINTER && WriteAll(journal.file.get(), EncodeRecord(record))) return true;
+  // A record written in part would hide every later one: it is cut off again, and when even
+  // that fails the journal takes no more changes.
+  journal.broken = end == INVALID_SET_FILE_POINTER ||
+                   SetFilePointer(journal.file.get(), static_cast<LONG>(end), nullptr, FILE_BEGIN) != end ||
+                   !SetEndOfFile(journal.file.get()) || !FlushFileBuffers(journal.file.get());
+  return false;
+}
+
+bool KeptPath(std::string* path) {
+  Journal& journal = TheJournal();
+  const std::string folder = InFolder(kKeptName);
+  if (!IsFolder(folder) && !CreateDirectoryA(folder.c_str(), nullptr)) return false;
+  for (;;) {  // a name left by an earlier run is never reused
+    char name[16];
+    std::snprintf(name, sizeof(name), "\\%08lu", ++journal.keptCount);
+    *path = folder + name;
+    if (GetFileAttributesA(path->c_str()) == INVALID_FILE_ATTRIBUTES &&
+        GetFileAttributesA((*path + ".part").c_str()) == INVALID_FILE_ATTRIBUTES) {
+      return true;
+    }
+  }
+}
+
+void CommitJournal() {
+  Journal& journal = TheJournal();
+  journal.recording = false;
+  journal.file.Close();
+  std::string bytes;
+  std::vector<JournalRecord> records;
+  if (ReadTextFile(InFolder(kJournalName).c_str(), &bytes)) DecodeRecords(bytes, &records);
+  // Once the journal is gone nothing is undone any more: it goes before what it kept.
+  if (!DeleteFileA(InFolder(kJournalName).c_str())) {
+    LogError("The journal %s could not be removed (error %lu): the next run will roll this one back.",
+             InFolder(kJournalName).c_str(), static_cast<unsigned long>(GetLastError()));
+    return;
+  }
+  RemoveKept(InFolder(kKeptName));
+  LogStatus("Journal committed: %u changes.", static_cast<unsigned>(records.size()));
+}
+
+RollbackOutcome RollBackJournal() {
+  Journal& journal = TheJournal();
+  journal.recording = false;
+  journal.file.Close();
+  RollbackOutcome outcome;
+  const std::string journalPath = InFolder(kJournalName);
+  if (GetFileAttributesA(journalPath.c_str()) == INVALID_FILE_ATTRIBUTES) return outcome;
+  std::string bytes;
+  std::vector<JournalRecord> records;
+  if (!ReadTextFile(journalPath.c_str(), &bytes)) {
+    LogError("The journal %s cannot be read (error %lu).", journalPath.c_str(),
+             static_cast<unsigned long>(GetLastError()));
+    outcome.failed = 1;
+    return outcome;
+  }
+  DecodeRecords(bytes, &records);
+
+  std::vector<JournalRecord> remaining;  // newest first, as they are met
+  std::vector<std::string> notUndone;
+  for (size_t i = records.size(); i > 0; --i) {
+    const JournalRecord& record = records[i - 1];
+    if (record.kind == UndoKind::kIrreversible) {
+      NoteNotUndone(record, &notUndone);
+      continue;
+    }
+    std::string what;
+    unsigned long error = 0;
+    const UndoResult result = UndoRecord(record, &what, &error);
+    if (result == UndoResult::kFailed) {
+      LogError("Not undone: line %lu %s: %s (error %lu)", static_cast<unsigned long>(record.line),
+               record.command.c_str(), what.c_str(), error);
+      remaining.push_back(record);
+      ++outcome.failed;
+      continue;
+    }
+    LogStatus("Undone: line %lu %s: %s", static_cast<unsigned long>(record.line), record.command.c_str(),
+              what.c_str());
+    ++outcome.undone;
+  }
+  outcome.notUndone = OldestFirst(notUndone);
+  if (notUndone.empty()) {
+    LogStatus("Rolled back %d changes.", outcome.undone);
+  } else {
+    LogStatus("Rolled back %d changes (%d not undone: %s).", outcome.undone, static_cast<int>(notUndone.size()),
+              outcome.notUndone.c_str());
+  }
+
+  if (outcome.failed == 0) {
+    DeleteFileA(journalPath.c_str());
+    RemoveKept(InFolder(kKeptName));
+    return outcome;
+  }
+  std::string kept(kJournalMagic, kJournalMagicBytes);
+  for (size_t i = remaining.size(); i > 0; --i) kept += EncodeRecord(remaining[i - 1]);
+  ReplaceFileText(journalPath.c_str(), kept);
+  LogError("Rollback incomplete: %d changes stay in the journal %s.", outcome.failed, journal.folder.c_str());
+  return outcome;
+}

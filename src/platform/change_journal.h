@@ -1,0 +1,51 @@
+// The journal of a run (Kivrun.exe /Journal=<folder>): before the door makes a change, the
+// journal holds how to undo it, written whole and flushed to the disk. A run that succeeds
+// commits (the journal and what it kept are removed); any other end rolls back, newest change
+// first. A journal left by a run that was ended, crashed or lost its power is rolled back by
+// the next run on the same folder before that one runs its script.
+//
+// The folder holds journal.kvj (the records), journal.lock (held open without sharing while
+// a run uses the folder) and kept\ (the old files and folder trees moved or copied aside).
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "platform/journal_records.h"
+
+enum class JournalOpen { kReady, kBusy, kUnwritable };
+
+// Makes the folder (and its parents) when missing and takes its lock. `error` gets the
+// Win32 error of a folder that cannot be used.
+JournalOpen OpenJournal(const char* folder, unsigned long* error);
+// Releases the lock (and removes the lock file). A journal still holding records stays.
+void CloseJournal();
+const char* JournalFolder();
+
+// Whether the folder holds a journal with records an earlier run did not finish.
+bool HasUnfinishedJournal();
+
+struct RollbackOutcome {
+  int undone = 0;         // changes taken back (or found not made)
+  int failed = 0;         // changes whose undo failed: they stay in the journal
+  std::string notUndone;  // "line 41 RUNWAIT, line 52 KILLPROCESS": what no journal takes back
+};
+// Undoes what the folder's journal holds, newest first, one log line each, then the summary
+// line. With nothing left to undo the journal and everything kept are removed; otherwise
+// the journal keeps exactly the records still to undo.
+RollbackOutcome RollBackJournal();
+
+// Starts this run's journal (the file with its magic, flushed). False when it cannot be
+// written.
+bool BeginJournal();
+// The run succeeded: the journal goes first (from then on nothing is undone), then what it
+// kept.
+void CommitJournal();
+
+// Whether this run records its changes (BeginJournal succeeded and no commit or rollback
+// has ended it).
+bool JournalRecording();
+// Appends the record, flushed to the disk, before its change is made. False when it could
+// not be written whole: the change must then not be made.
+bool AppendRecord(const JournalRecord& record);
+// A fresh path under kept\ for an old file or folder tree.
+bool KeptPath(std::string* path);
