@@ -147,6 +147,23 @@ UndoResult UndoRegTree(const JournalRecord& record, std::string* what) {
                                                                                            : Failed();
 }
 
+bool IsPending(DWORD state) {
+  return state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING || state == SERVICE_CONTINUE_PENDING ||
+         state == SERVICE_PAUSE_PENDING;
+}
+
+// Waits while the service is on its way somewhere (a stop the ended run asked for may still
+// be going on); false when it cannot be read or is still pending after the polls.
+bool Settle(SC_HANDLE service, SERVICE_STATUS* status, DWORD goal) {
+  for (int poll = 0; poll < kServicePolls; ++poll) {
+    if (!QueryServiceStatus(service, status)) return false;
+    if (status->dwCurrentState == goal || !IsPending(status->dwCurrentState)) return true;
+    SleepPumping(kServicePollMilliseconds);
+  }
+  SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
+  return false;
+}
+
 // Brings a service back to `goal` (running or stopped) and waits until it is there.
 UndoResult ServiceBackTo(const std::string& name, DWORD goal) {
   ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -154,19 +171,13 @@ UndoResult ServiceBackTo(const std::string& name, DWORD goal) {
   ServiceHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
   if (service.get() == nullptr) return Failed();
   SERVICE_STATUS status = {};
-  if (!QueryServiceStatus(service.get(), &status)) return Failed();
+  if (!Settle(service.get(), &status, goal)) return Failed();
   if (status.dwCurrentState == goal) return UndoResult::kUndone;
-  const bool pending = status.dwCurrentState == SERVICE_START_PENDING || status.dwCurrentState == SERVICE_STOP_PENDING;
-  if (!pending) {
-    const BOOL asked = goal == SERVICE_RUNNING ? StartServiceA(service.get(), 0, nullptr)
-                                               : ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-    if (!asked) return Failed();
-  }
-  for (int poll = 0; poll < kServicePolls; ++poll) {
-    if (!QueryServiceStatus(service.get(), &status)) return Failed();
-    if (status.dwCurrentState == goal) return UndoResult::kUndone;
-    SleepPumping(kServicePollMilliseconds);
-  }
+  const BOOL asked = goal == SERVICE_RUNNING ? StartServiceA(service.get(), 0, nullptr)
+                                             : ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+  if (!asked) return Failed();
+  if (!Settle(service.get(), &status, goal)) return Failed();
+  if (status.dwCurrentState == goal) return UndoResult::kUndone;
   SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
   return Failed();
 }
