@@ -129,7 +129,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     exitCode = SUCCEEDED(UnregisterServer()) ? 0 : kExitUsage;
   } else if (options.action == StartupAction::kRegServer) {
     exitCode = SUCCEEDED(RegisterServer()) ? 0 : kExitUsage;
-  } else if (options.script[0] == '\0' && !(options.rollback && options.journal[0] != '\0')) {
+  } else if (options.rollback && options.journal[0] == '\0') {
+    LogError("Rollback needs the journal's folder: /Journal=<folder> /Rollback");
+  } else if (options.script[0] == '\0' && !options.rollback) {
     MessageBoxA(nullptr, "Usage:\nKivrun /Script=C:\\MyTest.Kiv /Log=kivrun.log", "Kivrun usage Error",
                 MB_ICONERROR);
   } else {

@@ -158,6 +158,16 @@ void CheckCopyFileAs(const ScriptView& view, Findings* findings) {
   }
 }
 
+void CheckJournalCannotUndo(const ScriptView& view, Findings* findings) {
+  for (const SectionView& section : view.sections) {
+    for (const ScriptLine* line : section.lines) {
+      const char* what = JournalCannotUndo(line->opcode);
+      if (what == nullptr) continue;
+      findings->push_back({line->lineNumber, std::string(CommandRowOf(line->opcode)->keyword) + " " + what, {}});
+    }
+  }
+}
+
 // The faults the command rules found, by the check they belong to.
 void RuleFaults(const ScriptView& view, const char* check, Findings* findings) {
   for (const SectionView& section : view.sections) {
@@ -251,6 +261,7 @@ void CheckUnreachableSection(const ScriptView& view, Findings* findings) {
 struct CheckEntry {
   CheckRow row;
   CheckFunction run;
+  bool onlyWithJournal = false;  // runs only when asked for with --journal
 };
 
 const CheckEntry kChecks[] = {
@@ -265,6 +276,7 @@ const CheckEntry kChecks[] = {
     {{"missing-start-section", Severity::kError}, CheckMissingStartSection},
     {{"unknown-command", Severity::kError}, CheckUnknownCommand},
     {{"copyfileas", Severity::kError}, CheckCopyFileAs},
+    {{"journal-cannot-undo", Severity::kNote}, CheckJournalCannotUndo, true},
     {{kArgumentFormCheck, Severity::kError}, CheckArgumentForm},
     {{kNumberCheck, Severity::kWarning}, CheckNumbers},
     {{kConditionCheck, Severity::kWarning}, CheckConditions},
@@ -344,7 +356,7 @@ bool CheckScript(const std::string& path, const CheckOptions& options, std::vect
   const bool lfOnly = view.loadResult != kResultReadFailed && AllLinesEndInLf(view);
   std::vector<Diagnostic> found;
   for (const CheckEntry& entry : kChecks) {
-    if (options.disabled.count(entry.row.name) != 0) continue;
+    if (options.disabled.count(entry.row.name) != 0 || (entry.onlyWithJournal && !options.journal)) continue;
     if (lfOnly && entry.run != CheckLfLineEnds) continue;
     Findings findings;
     entry.run(view, &findings);

@@ -11,6 +11,7 @@ struct CheckOptions {
   std::string startSection = "DefaultInstall";
   std::string packageDir;          // the folder the files come from; empty: the script's folder
   std::set<std::string> disabled;  // names of checks that do not run
+  bool journal = false;            // the script runs with /Journal=: note what a rollback cannot undo
 };
 
 struct CheckRow {

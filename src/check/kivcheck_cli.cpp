@@ -16,6 +16,7 @@ const char kUsage[] =
     "  --package=DIR     the folder the script's files are delivered from (default: the script's folder)\n"
     "  --disable=CHECK[,CHECK...]  checks that do not run (names as printed in [brackets])\n"
     "  --format=FORMAT   text (default), json or github\n"
+    "  --journal         note each line whose effects a rollback of the journal cannot undo\n"
     "  --werror          a warning fails the check too\n"
     "  --version         print the version\n"
     "  --help, -h        print this help\n"
@@ -79,6 +80,8 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
         return *fault = "unknown format '" + value + "'", false;
     } else if (argument == "--werror") {
       options->werror = true;
+    } else if (argument == "--journal") {
+      options->check.journal = true;
     } else if (argument.size() > 1 && argument[0] == '-') {
       return *fault = "unknown option '" + argument + "'", false;
     } else {

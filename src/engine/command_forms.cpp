@@ -635,6 +635,37 @@ const CommandRow CommandTable[kCommandCount] = {
      Target::kFile, -1, Guard::kNone},
 };
 
+namespace {
+
+// What a program started or ended, the host or a package's installer does to the machine goes
+// through no door of Kivrun's, and a restart once begun is out of its hands.
+struct JournalGap {
+  int opcode;
+  const char* what;
+};
+const JournalGap kJournalGaps[] = {
+    {kOpRun, "starts a program: what it changes is not undone by a rollback"},
+    {kOpRunWait, "starts a program: what it changes is not undone by a rollback"},
+    {kOpRunHide, "starts a program: what it changes is not undone by a rollback"},
+    {kOpShellExecute, "opens a program or document: what that changes is not undone by a rollback"},
+    {kOpKillProcess, "ends a process: a rollback does not start it again"},
+    {kOpCloseApp, "closes an application: a rollback does not start it again"},
+    {kOpStartUserApp, "asks the host to start a program: what it changes is not undone by a rollback"},
+    {kOpCloseUserApp, "asks the host to close a program: a rollback does not start it again"},
+    {kOpInstallCab, "runs the package's installer: what it changes is not undone by a rollback"},
+    {kOpResetLastUpdate, "asks the installer to forget its last update: a rollback does not restore it"},
+    {kOpPromptReboot, "asks for a restart: a restart is not undone by a rollback"},
+};
+
+}  // namespace
+
+const char* JournalCannotUndo(int opcode) {
+  for (const JournalGap& gap : kJournalGaps) {
+    if (gap.opcode == opcode) return gap.what;
+  }
+  return nullptr;
+}
+
 const CommandRow* CommandRowOf(int opcode) {
   // Opcodes are 1..79 and every row has its own: one slot each, filled on first use.
   static const CommandRow* slots[kCommandCount + 1] = {};

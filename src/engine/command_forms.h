@@ -121,6 +121,12 @@ int SplitArgument(const CommandRow& row, char* text, ArgumentFields* fields);
 // The checker's words for a fault the row's form gave (the form's own code), or "".
 const char* FormFaultText(const CommandRow& row, int formCode);
 
+// What a command does that a journal cannot undo (it starts a program, ends a process, hands
+// a package to its installer, asks for a restart), in words that follow its keyword; nullptr
+// for a command whose changes a journal undoes whole. The run records such a line before it
+// runs, so that a rollback names it; kivcheck --journal notes it.
+const char* JournalCannotUndo(int opcode);
+
 // CREATEDIR passes over (51, returned) a path shorter than four characters that is neither
 // a drive (C:) nor a root (C:\); its length is measured before any character is looked at.
 bool IsTooShortToCreate(const char* path);

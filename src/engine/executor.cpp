@@ -141,6 +141,7 @@ int ExecuteLine(ScriptContext* context, const ScriptLine* line) {
   SetChangeLine(line->lineNumber, line->commandWord);
   const int guarded = GuardTarget(context, line);
   if (guarded != kResultOk) return guarded;
+  if (const char* what = JournalCannotUndo(line->opcode)) NoteIrreversibleLine(what);
   return FindHandler(line->opcode)(context, line);
 }
 

@@ -146,7 +146,10 @@ using GetFileSecurityFn = BOOL(WINAPI*)(LPCSTR, SECURITY_INFORMATION, PSECURITY_
 
 }  // namespace
 
-void SetDoorMode(DoorMode mode) { g_mode = mode; }
+void SetDoorMode(DoorMode mode) {
+  g_mode = mode;
+  SetIrreversibleNote(mode == DoorMode::kJournal ? DoorNoteIrreversible : nullptr);
+}
 DoorMode CurrentDoorMode() { return g_mode; }
 
 BOOL DoorCopyFile(const char* source, const char* target) {
@@ -154,9 +157,18 @@ BOOL DoorCopyFile(const char* source, const char* target) {
   // A copy that will be refused (no source, a target in use) is refused here first, before
   // anything is kept, with the error the copy gives.
   if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) return FALSE;
-  if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES && !TargetWritable(target)) return FALSE;
+  const DWORD attributes = GetFileAttributesA(target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !TargetWritable(target)) return FALSE;
+  // A plain target is moved aside and the copy makes the file anew, as an overwrite would
+  // leave it. One that is read-only, hidden or a system file is copied aside instead and
+  // overwritten in place: a copy over it keeps (or refuses) those attributes.
+  constexpr DWORD kKeptByOverwrite = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const bool moveAside = attributes == INVALID_FILE_ATTRIBUTES || (attributes & kKeptByOverwrite) == 0;
   std::string movedTo;
-  if (!KeepFile(target, true, &movedTo)) return FALSE;
+  if (attributes == INVALID_FILE_ATTRIBUTES ? !Append(NewRecord(UndoKind::kFileBefore, target))
+                                            : !KeepFile(target, moveAside, &movedTo)) {
+    return FALSE;
+  }
   if (CopyFileA(source, target, FALSE)) return TRUE;
   PutBack(target, movedTo);
   return FALSE;

@@ -16,7 +16,9 @@ namespace {
 
 const char kJournalName[] = "journal.kvj";
 const char kLockName[] = "journal.lock";
+const char kCommittedName[] = "journal.committed";  // a committed journal that could not be removed
 const char kKeptName[] = "kept";
+constexpr unsigned long kKeptPerFolder = 100;
 
 struct Journal {
   std::string folder;   // full path, no trailing backslash
@@ -24,6 +26,7 @@ struct Journal {
   KernelHandle file;    // open for appending while the run records
   bool recording = false;
   bool broken = false;  // a record could not be written nor cut off again: nothing more is changed
+  std::string keptFolder;  // this run's folder under kept\, made with its first kept file
   unsigned long keptCount = 0;
 };
 
@@ -116,6 +119,7 @@ JournalOpen OpenJournal(const char* folder, unsigned long* error) {
   }
   // Kept files without a journal are what a commit cut short did not remove yet.
   if (GetFileAttributesA(InFolder(kJournalName).c_str()) == INVALID_FILE_ATTRIBUTES) RemoveKept(InFolder(kKeptName));
+  DeleteFileA(InFolder(kCommittedName).c_str());
   return JournalOpen::kReady;
 }
 
@@ -144,6 +148,8 @@ bool BeginJournal() {
   }
   journal.recording = true;
   journal.broken = false;
+  journal.keptFolder.clear();
+  journal.keptCount = 0;
   return true;
 }
 
@@ -162,19 +168,30 @@ bool AppendRecord(const JournalRecord& record) {
   return false;
 }
 
+// Kept files go into a folder of this run's own, a hundred to a subfolder: a name that is
+// not there yet is then looked up in a small folder (Wine reads a whole folder to find out
+// that a name is missing).
 bool KeptPath(std::string* path) {
   Journal& journal = TheJournal();
-  const std::string folder = InFolder(kKeptName);
-  if (!IsFolder(folder) && !CreateDirectoryA(folder.c_str(), nullptr)) return false;
-  for (;;) {  // a name left by an earlier run is never reused
-    char name[16];
-    std::snprintf(name, sizeof(name), "\\%08lu", ++journal.keptCount);
-    *path = folder + name;
-    if (GetFileAttributesA(path->c_str()) == INVALID_FILE_ATTRIBUTES &&
-        GetFileAttributesA((*path + ".part").c_str()) == INVALID_FILE_ATTRIBUTES) {
-      return true;
+  if (journal.keptFolder.empty()) {
+    const std::string kept = InFolder(kKeptName);
+    if (!IsFolder(kept) && !CreateDirectoryA(kept.c_str(), nullptr)) return false;
+    for (unsigned attempt = 0; attempt < 1000 && journal.keptFolder.empty(); ++attempt) {
+      char name[24];
+      std::snprintf(name, sizeof(name), "\\run%08lx", static_cast<unsigned long>(GetTickCount() + attempt));
+      if (CreateDirectoryA((kept + name).c_str(), nullptr)) journal.keptFolder = kept + name;
     }
+    if (journal.keptFolder.empty()) return false;
   }
+  const unsigned long number = journal.keptCount++;
+  char group[16];
+  std::snprintf(group, sizeof(group), "\\%05lu", number / kKeptPerFolder);
+  const std::string folder = journal.keptFolder + group;
+  if (number % kKeptPerFolder == 0 && !CreateDirectoryA(folder.c_str(), nullptr)) return false;
+  char name[16];
+  std::snprintf(name, sizeof(name), "\\%02lu", number % kKeptPerFolder);
+  *path = folder + name;
+  return true;
 }
 
 void CommitJournal() {
@@ -185,7 +202,8 @@ void CommitJournal() {
   std::vector<JournalRecord> records;
   if (ReadTextFile(InFolder(kJournalName).c_str(), &bytes)) DecodeRecords(bytes, &records);
   // Once the journal is gone nothing is undone any more: it goes before what it kept.
-  if (!DeleteFileA(InFolder(kJournalName).c_str())) {
+  if (!DeleteFileA(InFolder(kJournalName).c_str()) &&
+      !MoveFileA(InFolder(kJournalName).c_str(), InFolder(kCommittedName).c_str())) {
     LogError("The journal %s could not be removed (error %lu): the next run will roll this one back.",
              InFolder(kJournalName).c_str(), static_cast<unsigned long>(GetLastError()));
     return;

@@ -5,6 +5,7 @@
 namespace {
 uint32_t g_line = 0;
 char g_command[kChangeCommandChars] = "";
+IrreversibleNote g_note = nullptr;
 }  // namespace
 
 void SetChangeLine(uint32_t line, const char* command) {
@@ -14,3 +15,9 @@ void SetChangeLine(uint32_t line, const char* command) {
 
 uint32_t ChangeLine() { return g_line; }
 const char* ChangeCommand() { return g_command; }
+
+void SetIrreversibleNote(IrreversibleNote note) { g_note = note; }
+
+void NoteIrreversibleLine(const char* what) {
+  if (g_note != nullptr) g_note(what);
+}

@@ -152,4 +152,50 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   EXPECT_EQ(run({"--package=/nonexistent", listed}, &out), kExitFaults);
 }
 
+// Under --journal each line whose effects a rollback cannot undo gets a note, and only those;
+// without it the same script is clean.
+TEST(KivcheckJournal, NotesWhatARollbackCannotUndoOnlyWhenAsked) {
+  const std::string script = Written("journal",
+                                     "[DefaultInstall]\r\n"
+                                     "SET Tool=C:\\Vorna\\tool.exe\r\n"
+                                     "RUN %%Tool%% /a\r\n"
+                                     "RUNWAIT %%Tool%% /b\r\n"
+                                     "RUNHIDE %%Tool%% /c\r\n"
+                                     "SHELLEXECUTE C:\\Vorna\\readme.txt\r\n"
+                                     "KILLPROCESS scan.exe\r\n"
+                                     "CLOSEAPP Vorna Console\r\n"
+                                     "INSTALLCAB Result=C:\\Vorna\\engine.cab\r\n"
+                                     "PROMPTREBOOT Restart now?\r\n"
+                                     "SETREGVALUE HKLM\\Software\\Vorna,Level=3\r\n"
+                                     "STARTSERVICE VornaScan\r\n"
+                                     "COPYONEFILE C:\\Vorna\\new.dll,C:\\Vorna\\engine.dll\r\n"
+                                     "DELETEONEFILE C:\\Vorna\\old.dll\r\n");
+  auto notes = [&script](bool journal) {
+    std::vector<Diagnostic> diagnostics;
+    CheckOptions options;
+    options.journal = journal;
+    EXPECT_TRUE(CheckScript(script, options, &diagnostics));
+    std::vector<std::string> found;
+    for (const Diagnostic& d : diagnostics) {
+      found.push_back(std::to_string(d.line) + " " + SeverityName(d.severity) + " " + d.check);
+    }
+    return found;
+  };
+  std::vector<std::string> expected;
+  for (int line = 3; line <= 10; ++line) expected.push_back(std::to_string(line) + " note journal-cannot-undo");
+  EXPECT_EQ(notes(true), expected);
+  EXPECT_EQ(notes(false), std::vector<std::string>{});
+
+  std::ostringstream out, err;
+  EXPECT_EQ(RunKivcheck({"--journal", "--werror", script}, out, err), kExitClean);  // notes fail nothing
+  EXPECT_NE(out.str().find(script + ":4: note: RUNWAIT starts a program: what it changes is not undone by a "
+                                    "rollback [journal-cannot-undo]\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("0 errors, 0 warnings, 8 notes in 1 file"), std::string::npos) << out.str();
+  std::ostringstream help;
+  RunKivcheck({"--help"}, help, err);
+  EXPECT_NE(help.str().find("--journal"), std::string::npos);
+}
+
 }  // namespace

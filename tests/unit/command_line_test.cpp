@@ -184,3 +184,18 @@ TEST(HostText, AFailedRunWithoutAReportEndsWithEFailAndItsCause) {
   }
   ResetFinalStatus();
 }
+
+TEST(CommandLine, JournalTakesAFolderAndRollbackIsAWordOfItsOwn) {
+  StartupOptions o = Scan("Kivrun.exe /Journal=C:\\Agent\\journal /Script=up-date.kiv /rollback");
+  EXPECT_STREQ(o.journal, "C:\\Agent\\journal");
+  EXPECT_STREQ(o.script, "up-date.kiv");
+  EXPECT_TRUE(o.rollback);
+  // A value ends where /Rollback or /Journal= begins; a longer word is no Rollback.
+  o = Scan("Kivrun.exe /Script=C:\\a/Journal=C:\\j/rollback-x /Rollbacks");
+  EXPECT_STREQ(o.script, "C:\\a");
+  EXPECT_STREQ(o.journal, "C:\\j");
+  EXPECT_FALSE(o.rollback);
+  o = Scan("Kivrun.exe /Script=a.kiv");
+  EXPECT_STREQ(o.journal, "");
+  EXPECT_FALSE(o.rollback);
+}

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/change_door.h"
 #include "platform/message_wait.h"
 #include "engine/acting_text.h"
 #include "engine/argument_reader.h"
@@ -108,7 +107,6 @@ void CloseApplication(const char* name) {
   GetWindowThreadProcessId(window, &processId);
   if (SpareProcess(processId, name)) return;  // a window of Kivrun's or its host's
   StatusMessage(kStringClosingApplication, name);
-  DoorNoteIrreversible("an application closed");
   SendMessageA(window, EqualIgnoringCase(name, kConsoleClass) ? WM_CLOSE : WM_DESTROY, 0, 0);
   SleepPumping(kCloseStepMilliseconds);
 
@@ -149,7 +147,6 @@ int StartProgram(const char* commandLine, WORD showMode, bool wait) {
   PROCESS_INFORMATION info = {};
   char line[kPathChars];
   CopyText(line, sizeof(line), commandLine);  // CreateProcessA may write into it
-  DoorNoteIrreversible("a program started");
   if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
                       &info)) {
     char* message = nullptr;
@@ -179,7 +176,6 @@ int RunHideCommand(ScriptContext* context, const ScriptLine* line) { return RunP
 int ShellExecuteCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<kPathChars> argument;
   if (!argument.Read(context, line)) return argument.end;
-  DoorNoteIrreversible("a program started");
   ShellExecuteA(nullptr, "open", argument[0], nullptr, nullptr, SW_HIDE);
   return kResultOk;
 }

@@ -7,7 +7,6 @@
 #include "host/host_link.h"
 #include "commands/ui/cab_installer.h"
 #include "host/server_lock.h"
-#include "platform/change_door.h"
 #include "platform/message_wait.h"
 #include "engine/acting_text.h"
 #include "engine/argument_reader.h"
@@ -166,7 +165,6 @@ int InstallCabCommand(ScriptContext* context, const ScriptLine* line) {
     BSTR package = AnsiToBstr(args.package);
     BSTR params = AnsiToBstr(HostParamsRaw());
     ICabInstaller* call = *installer;
-    DoorNoteIrreversible("a package installed");
     call->AddRef();  // OnComplete may release the sink's reference during the call
     HRESULT installed = call->Install(package, args.options[0], args.options[1], args.options[2], args.options[3],
                                       args.options[4], args.options[5], sink, nullptr, HostAppUtil(), params);

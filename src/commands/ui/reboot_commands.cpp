@@ -97,7 +97,6 @@ int PromptRebootCommand(ScriptContext* context, const ScriptLine* line) {
   if (MessageBoxA(nullptr, question[0], kPromptCaption, MB_YESNO | MB_ICONQUESTION | MB_SERVICE_NOTIFICATION) != IDYES) {
     return kResultOk;
   }
-  DoorNoteIrreversible("a restart asked for");
   if (!IsNtFamily()) {
     HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RestartFrom9x, nullptr, 0, nullptr));
     if (thread != nullptr) CloseHandle(thread);

@@ -1,0 +1,615 @@
+// The journal end to end. Kivrun.exe runs an update with /Journal=: files new, replaced and
+// deleted (a read-only one, one held by another program), a folder tree removed, registry
+// values and keys set, made and deleted under HKCU and HKLM, INI entries and a section, a
+// shortcut, a service stopped and started, deletions at restart. Whatever becomes of the run
+// (the process lost at any step, a failing last line, a success), the machine is left either
+// as it was before the run or as a run without the journal leaves it.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "e2e_support.h"
+#include "journal_fixture.h"
+
+namespace {
+
+const std::string kRoot = "C:\\kivjournal";
+const std::string kPackage = kRoot + "\\package";
+const std::string kApp = kRoot + "\\app";
+const std::string kJournal = kRoot + "\\journal";
+const std::string kBusy = kApp + "\\busy.dll";
+const std::string kInUseInTree = kApp + "\\old\\sub\\inuse.log";
+const std::string kKey = "Software\\KivrunJournal";
+const char kService[] = "KivrunJournalService";
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
+// A deletion at restart some other program asked for, there before every run: the run adds
+// to it, and the rollback must leave it as it was.
+const char kOtherPendingRenameBytes[] = "\\??\\C:\\kivjournal\\elsewhere.tmp\0\0";  // and the closing NUL
+const std::string kOtherPendingRename(kOtherPendingRenameBytes, sizeof(kOtherPendingRenameBytes));
+
+// The update's start section, one step a line; the entries of its list are steps too, each
+// logged before its copy.
+const std::vector<std::string> kUpdateLines = {
+    "SETWORKDIR C:\\kivjournal\\app",
+    "COPYFILES Files",
+    "COPYONEFILE C:\\kivjournal\\package\\config.dat,C:\\kivjournal\\app\\config.dat",
+    "COPYONEFILE C:\\kivjournal\\package\\new.dll,C:\\kivjournal\\app\\plugins\\new.dll",
+    "DELETEONEFILE C:\\kivjournal\\app\\obsolete.txt",
+    "DELETEONEFILE C:\\kivjournal\\app\\locked.dat",
+    "DELETEONEFILE C:\\kivjournal\\app\\busy.dll",
+    "DELFILES Retired",
+    "REMOVEDIRRECURSIVE C:\\kivjournal\\app\\old",
+    "SETREGVALUE HKCU\\Software\\KivrunJournal,Version=2.0",
+    "SETREGVALUE HKCU\\Software\\KivrunJournal,Count=/REG_DWORD:6",
+    "SETREGVALUE HKCU\\Software\\KivrunJournal,Added=new",
+    "SETREGVALUE HKCU\\Software\\KivrunJournal,=updated",
+    "CREATEREGKEY HKCU\\Software\\KivrunJournal,Created\\Deeper",
+    "SETREGVALUE HKCU\\Software\\KivrunJournal\\Created\\Deeper,Path=C:\\kivjournal\\app",
+    "DELETEREGVALUE HKCU\\Software\\KivrunJournal,Obsolete",
+    "DELETEREGKEYRECURSIVE HKCU\\Software\\KivrunJournal\\Old",
+    "CREATEREGKEY HKLM\\Software,KivrunJournal",
+    "SETREGVALUE HKLM\\Software\\KivrunJournal,Installed=1",
+    "SETINIFILEVALUE C:\\kivjournal\\app\\app.ini,Update,Version=2.0",
+    "SETINIFILEVALUE C:\\kivjournal\\app\\app.ini,Added,Key=x",
+    "DELETEINIFILESECTION C:\\kivjournal\\app\\app.ini,Old",
+    "ADDSTARTMENU Kivrun Journal Test,C:\\kivjournal\\app\\app.exe",
+    "STOPSERVICE KivrunJournalService",
+    "COPYONEFILE C:\\kivjournal\\package\\service.dat,C:\\kivjournal\\app\\service.dat",
+    "STARTSERVICE KivrunJournalService",
+};
+const char kLists[] =
+    "[Files]\r\nFILECIO app.exe\r\nFILECOW engine.new,engine.dll\r\nFILECOW readme.txt\r\n"
+    "[Retired]\r\nFILECIO retired1.txt\r\nFILECOW retired2.txt\r\n";
+constexpr size_t kListEntrySteps = 3;  // the entries of [Files]; DELFILES logs none
+const char kFailingLine[] = "COPYONEFILE C:\\kivjournal\\package\\missing.dat,C:\\kivjournal\\app\\missing.dat";
+
+// The smaller update run on the 9x family: no services there, deletions at restart go to
+// wininit.ini.
+const std::vector<std::string> k9xLines = {
+    "COPYONEFILE C:\\kivjournal\\package\\config.dat,C:\\kivjournal\\app\\config.dat",
+    "COPYONEFILE C:\\kivjournal\\package\\new.dll,C:\\kivjournal\\app\\plugins\\new.dll",
+    "DELETEONEFILE C:\\kivjournal\\app\\obsolete.txt",
+    "DELETEONEFILE C:\\kivjournal\\app\\busy.dll",
+    "SETINIFILEVALUE C:\\kivjournal\\app\\app.ini,Update,Version=2.0",
+    "DELETEINIFILESECTION C:\\kivjournal\\app\\app.ini,Old",
+    "SETREGVALUE HKCU\\Software\\KivrunJournal,Version=2.0",
+    "CREATEREGKEY HKCU\\Software\\KivrunJournal,Created",
+    "DELETEREGKEYRECURSIVE HKCU\\Software\\KivrunJournal\\Old",
+};
+
+// What a run with the journal writes to the log and a run without it never does.
+const char* const kJournalPhrases[] = {"Journal committed", "Journal folder", "Undone: ", "Not undone: ",
+                                       "Rolled back ", "Rollback incomplete", "Recovering the unfinished run"};
+
+std::string WindowsFile(const char* name) {
+  char windows[MAX_PATH] = "";
+  GetWindowsDirectoryA(windows, sizeof(windows));
+  return std::string(windows) + "\\" + name;
+}
+
+std::string Shortcut(int csidl) {
+  char folder[MAX_PATH] = "";
+  SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return std::string(folder) + "\\Kivrun Journal Test.lnk";
+}
+
+SnapshotScope Scope() {
+  SnapshotScope scope;
+  scope.folders = {kApp};  // the package beside the scripts is only read
+  scope.files = {Shortcut(CSIDL_COMMON_STARTMENU), Shortcut(CSIDL_STARTMENU), WindowsFile("wininit.ini")};
+  scope.keys = {{HKEY_CURRENT_USER, kKey, ""}, {HKEY_LOCAL_MACHINE, kKey, ""}};
+  scope.values = {{HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames}};
+  scope.services = {kService};
+  return scope;
+}
+
+std::string Script(const std::vector<std::string>& lines, const char* lastLine = nullptr) {
+  std::string text = "[Main]\r\n";
+  for (const std::string& line : lines) text += line + "\r\n";
+  if (lastLine != nullptr) text += std::string(lastLine) + "\r\n";
+  return WriteScript(kPackage + "\\update.kiv", text + kLists);
+}
+
+std::vector<std::string> Arguments(const std::string& script, const std::string& log, bool journal = true) {
+  std::vector<std::string> arguments = {"/Script=" + script, "/Section=Main", "/Log=" + log};
+  if (journal) arguments.push_back("/Journal=" + kJournal);
+  return arguments;
+}
+
+DWORD Rollback(const std::string& log) { return RunKivrun({"/Journal=" + kJournal, "/Rollback", "/Log=" + log}); }
+
+std::string String(const char* text) { return std::string(text, std::strlen(text) + 1); }
+std::string Dword(DWORD number) { return std::string(reinterpret_cast<const char*>(&number), sizeof(number)); }
+
+// The machine as an update finds it: an installed product, its registry and INI entries,
+// another program's deletion at restart, the service running.
+void BuildStartState(bool service) {
+  RemoveTree(kRoot);
+  for (const std::string& folder : {kRoot, kPackage, kApp, kApp + "\\old", kApp + "\\old\\sub"}) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+  }
+  PutFile(kPackage + "\\app.exe", "app 2.0", 20);
+  PutFile(kPackage + "\\engine.new", "engine 2.0", 20);
+  PutFile(kPackage + "\\readme.txt", "read me 2.0", 20);
+  PutFile(kPackage + "\\config.dat", "config 2.0", 20);
+  PutFile(kPackage + "\\new.dll", "plug-in 2.0", 20);
+  PutFile(kPackage + "\\service.dat", "service data 2.0", 20);
+  PutFile(kApp + "\\app.exe", "app 1.0", 1);
+  PutFile(kApp + "\\engine.dll", "engine 1.0", 2, FILE_ATTRIBUTE_READONLY);
+  PutFile(kApp + "\\config.dat", "config 1.0", 3, FILE_ATTRIBUTE_HIDDEN);
+  PutFile(kApp + "\\obsolete.txt", "obsolete", 4);
+  PutFile(kApp + "\\locked.dat", "locked", 5, FILE_ATTRIBUTE_READONLY);
+  PutFile(kBusy, "busy", 6);
+  PutFile(kApp + "\\retired1.txt", "retired one", 7);
+  PutFile(kApp + "\\retired2.txt", "retired two", 8, FILE_ATTRIBUTE_READONLY);
+  PutFile(kApp + "\\service.dat", "service data 1.0", 9);
+  PutFile(kApp + "\\app.ini", "[Update]\r\nVersion=1.0\r\n\r\n[Old]\r\nA=1\r\n; kept with A\r\nB=2\r\n\r\n[Keep]\r\nC=3\r\n",
+          10);
+  PutFile(kApp + "\\old\\a.txt", "old a", 11);
+  PutFile(kApp + "\\old\\sub\\b.txt", "old b", 12, FILE_ATTRIBUTE_READONLY);
+  PutFile(kInUseInTree, "in use", 13);
+
+  DeleteKeyTree(HKEY_CURRENT_USER, kKey);
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kKey);
+  PutValue(HKEY_CURRENT_USER, kKey, "", REG_SZ, String("journal test"));
+  PutValue(HKEY_CURRENT_USER, kKey, "Version", REG_SZ, String("1.0"));
+  PutValue(HKEY_CURRENT_USER, kKey, "Count", REG_DWORD, Dword(5));
+  PutValue(HKEY_CURRENT_USER, kKey, "Obsolete", REG_SZ, String("x"));
+  PutValue(HKEY_CURRENT_USER, kKey + "\\Keep", "Name", REG_SZ, String("keep"));
+  PutValue(HKEY_CURRENT_USER, kKey + "\\Old", "Path", REG_EXPAND_SZ, String("%SystemRoot%\\old"));
+  PutValue(HKEY_CURRENT_USER, kKey + "\\Old", "List", REG_MULTI_SZ, std::string("a\0bc\0\0", 6));
+  PutValue(HKEY_CURRENT_USER, kKey + "\\Old", "Blob", REG_BINARY, std::string("\x01\x02\x00\xff", 4));
+  PutValue(HKEY_CURRENT_USER, kKey + "\\Old\\Sub\\Deep", "", REG_SZ, String("deep"));
+  PutValue(HKEY_CURRENT_USER, kKey + "\\Old\\Sub\\Deep", "Flag", REG_DWORD, Dword(1));
+  PutValue(HKEY_CURRENT_USER, kKey + "\\Old\\Empty", "", REG_NONE, "");
+  DeleteValue(HKEY_CURRENT_USER, kKey + "\\Old\\Empty", "");
+
+  PutValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, REG_MULTI_SZ, kOtherPendingRename);
+  Remove(Shortcut(CSIDL_COMMON_STARTMENU));
+  Remove(Shortcut(CSIDL_STARTMENU));
+  Remove(WindowsFile("wininit.ini"));
+  if (service) StartTestService(kService);
+}
+
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  SnapshotScope scope;
+  scope.folders = {folder};
+  std::vector<std::string> files;
+  for (const auto& [name, item] : TakeSnapshot(scope)) {
+    if (name.rfind("file ", 0) == 0) files.push_back(name.substr(5));
+  }
+  return files;
+}
+
+// What a finished rollback or commit must not leave in the journal folder: the journal, or
+// any file it kept.
+std::string JournalLeftovers() {
+  std::string left;
+  if (GetFileAttributesA((kJournal + "\\journal.kvj").c_str()) != INVALID_FILE_ATTRIBUTES) left += " journal.kvj";
+  for (const std::string& file : FilesBelow(kJournal + "\\kept")) left += " " + file;
+  return left;
+}
+
+// The deletions at restart that the NT family has been asked for, as stored.
+std::optional<std::string> PendingRenames() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  std::optional<std::string> value;
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExA(key, kPendingRenames, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    std::string data(size, '\0');
+    RegQueryValueExA(key, kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
+    data.resize(size);
+    value = data;
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+// The lines of the log the journal wrote, for a failure message.
+std::string JournalLines(const std::string& log) {
+  std::string lines, text = ReadShared(log);
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = text.substr(start, end + 1 - start);
+    for (const char* phrase : kJournalPhrases) {
+      if (Contains(line, phrase)) {
+        lines += "    " + line;
+        break;
+      }
+    }
+  }
+  return lines;
+}
+
+// "Rolled back N changes" gives N; -1 when the line is not there.
+long RolledBackCount(const std::string& logText) {
+  const size_t at = logText.find("Rolled back ");
+  return at == std::string::npos ? -1 : std::strtol(logText.c_str() + at + 12, nullptr, 10);
+}
+
+size_t Count(const std::string& text, const std::string& piece) {
+  size_t count = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+  return count;
+}
+
+class Journal : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    savedPendingRenames_ = PendingRenames();
+    serviceInstalled_ = InstallTestService(kService);
+  }
+  static void TearDownTestSuite() {
+    SetWineVersion(nullptr);
+    RemoveTestService(kService);
+    RemoveTree(kRoot);
+    DeleteKeyTree(HKEY_CURRENT_USER, kKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kKey);
+    Remove(Shortcut(CSIDL_COMMON_STARTMENU));
+    Remove(Shortcut(CSIDL_STARTMENU));
+    Remove(WindowsFile("wininit.ini"));
+    if (savedPendingRenames_) {
+      PutValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, REG_MULTI_SZ, *savedPendingRenames_);
+    } else {
+      DeleteValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames);
+    }
+  }
+  void SetUp() override { ASSERT_TRUE(serviceInstalled_) << "the test service could not be installed"; }
+  void TearDown() override { SetWineVersion(nullptr); }
+
+  // What the update leaves when it runs without the journal, from the start state: taken
+  // once, since every test that ends in the update's effects compares with it.
+  static const Snapshot& PlainAfterState() {
+    if (!plainAfter_) {
+      BuildStartState(true);
+      const std::string log = FreshLog("journal-plain");
+      DWORD code;
+      {
+        HeldFile held(kBusy);
+        code = RunKivrun(Arguments(Script(kUpdateLines), log, false));
+      }
+      EXPECT_EQ(code, 0u) << ReadText(log);
+      EXPECT_EQ(GetFileAttributesA(kJournal.c_str()), INVALID_FILE_ATTRIBUTES);
+      EXPECT_EQ(JournalLines(log), "");
+      plainAfter_ = TakeSnapshot(Scope());
+    }
+    return *plainAfter_;
+  }
+
+  static inline std::optional<std::string> savedPendingRenames_;
+  static inline std::optional<Snapshot> plainAfter_;
+  static inline bool serviceInstalled_ = false;
+};
+
+// The update, run and ended in every way.
+class JournalRun : public Journal {};
+// The journal folder itself: in use, unwritable, empty.
+class JournalFolder : public Journal {};
+// The 9x family (Wine's Version=win98).
+class Journal9x : public Journal {};
+
+}  // namespace
+
+// The update's effects, once, against the start state: a run without the journal does what
+// the script says, and a run with it ends in the same place and leaves no journal.
+TEST_F(JournalRun, ASuccessfulRunCommitsAndEndsWhereARunWithoutTheJournalEnds) {
+  BuildStartState(true);
+  const Snapshot before = TakeSnapshot(Scope());
+  const Snapshot& plain = PlainAfterState();
+  const std::string effects = Difference(before, plain, Times::kIgnored);
+  for (const char* effect : {"changed: file C:\\kivjournal\\app\\app.exe", "new:     file C:\\kivjournal\\app\\readme.txt",
+                             "gone:    file C:\\kivjournal\\app\\locked.dat", "gone:    folder C:\\kivjournal\\app\\old",
+                             "gone:    key HKCU\\Software\\KivrunJournal\\Old", "new:     key HKLM\\Software\\KivrunJournal",
+                             "changed: file C:\\kivjournal\\app\\app.ini", "changed: value HKLM\\System",
+                             "Kivrun Journal Test.lnk"}) {
+    EXPECT_TRUE(Contains(effects, effect)) << effect << " is not among the plain run's effects:\n" << effects;
+  }
+
+  BuildStartState(true);
+  const std::string log = FreshLog("journal-success");
+  DWORD code;
+  {
+    HeldFile held(kBusy);
+    ASSERT_TRUE(held.Holding());
+    code = RunKivrun(Arguments(Script(kUpdateLines), log));
+  }
+  const std::string text = ReadText(log);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(Contains(text, "Journal committed: ")) << JournalLines(log);
+  EXPECT_FALSE(Contains(text, "Rolled back")) << JournalLines(log);
+  EXPECT_EQ(JournalLeftovers(), "");
+  EXPECT_EQ(Difference(plain, TakeSnapshot(Scope()), Times::kIgnored), "");
+}
+
+// A tree removed with a file still in use is moved aside whole where the system lets it
+// (Wine does); the commit then removes what it kept, and what it cannot remove now, being in
+// use, goes at the next restart: nothing of the run stays in the journal folder for good.
+TEST_F(JournalRun, ACommitLeavesNothingKeptButWhatGoesAtTheRestart) {
+  BuildStartState(false);
+  const std::string log = FreshLog("journal-tree-in-use");
+  const std::string script = WriteScript(kPackage + "\\tree.kiv", "[Main]\r\nREMOVEDIRRECURSIVE " + kApp + "\\old\r\n");
+  DWORD code;
+  {
+    HeldFile held(kInUseInTree);
+    ASSERT_TRUE(held.Holding());
+    code = RunKivrun(Arguments(script, log));
+  }
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(Contains(ReadText(log), "Journal committed: ")) << JournalLines(log);
+  const std::string scheduled = PendingRenames().value_or("");
+  std::string notScheduled;
+  for (const std::string& file : FilesBelow(kJournal + "\\kept")) {
+    if (!Contains(scheduled, file)) notScheduled += " " + file;
+  }
+  EXPECT_EQ(notScheduled, "") << "kept after the commit, and not to be deleted at the restart";
+}
+
+// The loss of the process (TerminateProcess, which Kivrun cannot see coming) right behind
+// each step's log line, then `/Rollback`: the machine is as it was before the run, times
+// included, and the journal folder keeps nothing. A step whose rollback falls short is
+// reported and the start state built again, so that one fault does not hide the next.
+TEST_F(JournalRun, ARunEndedAtAnyStepIsRolledBackWhole) {
+  BuildStartState(true);
+  const std::string script = Script(kUpdateLines);
+  Snapshot before = TakeSnapshot(Scope());
+  const size_t steps = kUpdateLines.size() + kListEntrySteps;
+  for (size_t step = 1; step <= steps; ++step) {
+    const std::string log = FreshLog("journal-killed"), rollbackLog = FreshLog("journal-rollback");
+    bool reached = false, changed = false;
+    std::string lastStep = "none";
+    DWORD code;
+    {
+      HeldFile held(kBusy);
+      ASSERT_TRUE(held.Holding());
+      KivrunProcess run(Arguments(script, log));
+      ASSERT_TRUE(run.Started());
+      reached = run.WaitForSteps(log, step);
+      run.Kill();
+      const std::vector<std::string> logged = StepLines(ReadShared(log));
+      if (!logged.empty()) lastStep = logged.back();
+      changed = !Difference(before, TakeSnapshot(Scope())).empty();
+      code = Rollback(rollbackLog);
+    }
+    const std::string where = "ended at step " + std::to_string(step) + " of " + std::to_string(steps) +
+                              ", its last step line: " + lastStep + "\n  the rollback's lines:\n" +
+                              JournalLines(rollbackLog);
+    EXPECT_TRUE(reached) << where;
+    EXPECT_TRUE(changed || step <= 3) << where << "  (the run had changed nothing yet: nothing was tested)";
+    EXPECT_EQ(code, 0u) << where;
+    const std::string difference = Difference(before, TakeSnapshot(Scope()));
+    const std::string leftovers = JournalLeftovers();
+    EXPECT_EQ(difference, "") << where;
+    EXPECT_EQ(leftovers, "") << where;
+    if (!difference.empty() || !leftovers.empty()) {
+      RemoveTree(kJournal);
+      BuildStartState(true);
+      before = TakeSnapshot(Scope());
+    }
+  }
+}
+
+// A failing last line (a missing source: 13) takes back every change of the run, newest
+// first, one log line each; the host hears the failure and that the changes went.
+TEST_F(JournalRun, AFailingLastLineRollsBackEveryChangeOfTheRun) {
+  BuildStartState(true);
+  const Snapshot before = TakeSnapshot(Scope());
+  const std::string log = FreshLog("journal-failing");
+  std::vector<std::string> record;
+  {
+    HeldFile held(kBusy);
+    ASSERT_TRUE(held.Holding());
+    record = RunUnderHost({}, Arguments(Script(kUpdateLines, kFailingLine), log));
+  }
+  const std::string text = ReadText(log);
+  ASSERT_FALSE(record.empty());
+  EXPECT_EQ(record.back(), "exit 13");
+  EXPECT_TRUE(record.size() >= 2 && Contains(record[record.size() - 2], "OnComplete(0x80004005, ") &&
+              Contains(record[record.size() - 2], "<br>The changes of this run were rolled back.\")"))
+      << ::testing::PrintToString(record);
+  const long rolledBack = RolledBackCount(text);
+  EXPECT_GT(rolledBack, 0) << JournalLines(log);
+  EXPECT_EQ(Count(text, "Undone: line "), static_cast<size_t>(rolledBack > 0 ? rolledBack : 0)) << JournalLines(log);
+  EXPECT_TRUE(Contains(text, "Rolled back " + std::to_string(rolledBack) + " changes.\r\n")) << JournalLines(log);
+  EXPECT_FALSE(Contains(text, "Not undone")) << JournalLines(log);
+  EXPECT_LT(text.find(">>Line "), text.find("Undone: line "));  // the failing line first, then the undoing
+  EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "");
+  EXPECT_EQ(JournalLeftovers(), "");
+}
+
+// A run lost part way leaves its journal; the next run on the folder rolls it back before
+// its own first line, then runs its script to the end.
+TEST_F(JournalRun, TheNextRunRollsBackAnUnfinishedRunFirst) {
+  const Snapshot& plain = PlainAfterState();
+  BuildStartState(true);
+  const std::string script = Script(kUpdateLines);
+  const std::string killedLog = FreshLog("journal-unfinished"), log = FreshLog("journal-recovery");
+  DWORD code;
+  {
+    HeldFile held(kBusy);
+    ASSERT_TRUE(held.Holding());
+    {
+      KivrunProcess run(Arguments(script, killedLog));
+      ASSERT_TRUE(run.WaitForSteps(killedLog, 14));  // past the files, among the registry lines
+      run.Kill();
+    }
+    ASSERT_NE(GetFileAttributesA((kJournal + "\\journal.kvj").c_str()), INVALID_FILE_ATTRIBUTES);
+    code = RunKivrun(Arguments(script, log));
+  }
+  const std::string text = ReadText(log);
+  EXPECT_EQ(code, 0u) << JournalLines(log);
+  const size_t recovering = text.find("Recovering the unfinished run journalled in " + kJournal + ".\r\n");
+  const size_t firstUndo = text.find("Undone: line "), rolledBack = text.find("Rolled back ");
+  const size_t firstLine = text.find("Executing line ");
+  EXPECT_NE(recovering, std::string::npos) << JournalLines(log);
+  EXPECT_LT(recovering, firstUndo) << JournalLines(log);
+  EXPECT_LT(firstUndo, rolledBack) << JournalLines(log);
+  EXPECT_LT(rolledBack, firstLine) << JournalLines(log);
+  EXPECT_TRUE(Contains(text, "Journal committed: ")) << JournalLines(log);
+  EXPECT_EQ(Difference(plain, TakeSnapshot(Scope()), Times::kIgnored), "");
+  EXPECT_EQ(JournalLeftovers(), "");
+}
+
+// An undo that fails (the file the run made is held by another program now) stays in the
+// journal: `/Rollback` gives 58, the next run recovers nothing whole and so runs nothing (58);
+// once the file is free, `/Rollback` finishes the work and gives 0.
+TEST_F(JournalRun, AnUndoThatFailsStaysInTheJournalUntilALaterRollbackEndsIt) {
+  BuildStartState(false);
+  const Snapshot before = TakeSnapshot(Scope());
+  const std::string script =
+      WriteScript(kPackage + "\\made.kiv", "[Main]\r\nSETWORKDIR " + kApp +
+                                                "\r\nCOPYFILES Files\r\nSETREGVALUE HKCU\\Software\\KivrunJournal,Version=2.0\r\n"
+                                                "WAITTILLUNLOCKED " + kBusy + ",30000\r\n" + kLists);
+  const std::string made = kApp + "\\readme.txt";
+  const std::string killedLog = FreshLog("journal-made"), firstLog = FreshLog("journal-not-undone");
+  const std::string recoveryLog = FreshLog("journal-not-recovered"), lastLog = FreshLog("journal-undone");
+  DWORD first, recovery;
+  {
+    HeldFile busy(kBusy);
+    KivrunProcess run(Arguments(script, killedLog));
+    ASSERT_TRUE(run.WaitForSteps(killedLog, 7));  // waiting on the held file, the copies made
+    run.Kill();
+    HeldFile held(made);
+    ASSERT_TRUE(held.Holding());
+    first = Rollback(firstLog);
+    recovery = RunKivrun(Arguments(script, recoveryLog));
+  }
+  EXPECT_EQ(first, 58u) << JournalLines(firstLog);
+  const std::string firstText = ReadText(firstLog);
+  EXPECT_TRUE(Contains(firstText, "Not undone: line ")) << JournalLines(firstLog);
+  EXPECT_TRUE(Contains(firstText, "Rollback incomplete: 1 changes stay in the journal " + kJournal + ".\r\n"))
+      << JournalLines(firstLog);
+  EXPECT_NE(GetFileAttributesA((kJournal + "\\journal.kvj").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  const std::string recoveryText = ReadText(recoveryLog);
+  EXPECT_EQ(recovery, 58u) << JournalLines(recoveryLog);
+  EXPECT_TRUE(Contains(recoveryText, "Recovering the unfinished run journalled in " + kJournal + ".\r\n"));
+  EXPECT_TRUE(Contains(recoveryText, "The unfinished run in " + kJournal + " could not be rolled back whole: nothing runs."))
+      << JournalLines(recoveryLog);
+  EXPECT_FALSE(Contains(recoveryText, "Executing line")) << recoveryText;
+
+  EXPECT_EQ(Rollback(lastLog), 0u) << JournalLines(lastLog);
+  EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "") << JournalLines(lastLog);
+  EXPECT_EQ(JournalLeftovers(), "");
+}
+
+// One folder, one run: a second run on it while the first goes on refuses at once with 57
+// and changes nothing; the first is not disturbed.
+TEST_F(JournalFolder, ASecondRunOnAFolderInUseRefusesWith57AndChangesNothing) {
+  BuildStartState(false);
+  const std::string firstLog = FreshLog("journal-first"), secondLog = FreshLog("journal-second");
+  const std::string first = WriteScript(kPackage + "\\first.kiv",
+                                        "[Main]\r\nWAITTILLUNLOCKED " + kBusy +
+                                            ",30000\r\nSETREGVALUE HKCU\\Software\\KivrunJournal,First=1\r\n");
+  const std::string second =
+      WriteScript(kPackage + "\\second.kiv", "[Main]\r\nSETREGVALUE HKCU\\Software\\KivrunJournal,Second=1\r\n");
+  DWORD firstCode;
+  {
+    std::optional<HeldFile> held(kBusy);
+    ASSERT_TRUE(held->Holding());
+    KivrunProcess firstRun(Arguments(first, firstLog));
+    ASSERT_TRUE(firstRun.WaitForSteps(firstLog, 1));  // waiting on the held file, its journal open
+    const Snapshot before = TakeSnapshot(Scope());
+    EXPECT_EQ(RunKivrun(Arguments(second, secondLog)), 57u);
+    EXPECT_TRUE(firstRun.Running());
+    EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "");
+    held.reset();
+    firstCode = firstRun.Wait();
+  }
+  const std::string text = ReadText(secondLog);
+  EXPECT_TRUE(Contains(text, "Journal folder " + kJournal + " is in use by another run.\r\n")) << text;
+  EXPECT_FALSE(Contains(text, "Executing line")) << text;
+  EXPECT_EQ(firstCode, 0u) << ReadText(firstLog);
+  EXPECT_TRUE(Contains(ReadText(firstLog), "Journal committed: ")) << JournalLines(firstLog);
+}
+
+// A journal folder that cannot be made or written runs nothing: 57, and the host hears a
+// failure.
+TEST_F(JournalFolder, AFolderThatCannotBeWrittenRunsNoLineAndGives57) {
+  BuildStartState(false);
+  PutFile(kRoot + "\\afile.txt", "not a folder", 1);
+  struct Case {
+    const char* what;
+    std::string folder;
+  };
+  std::vector<Case> cases = {
+      {"a path below a file", kRoot + "\\afile.txt\\journal"},
+      {"a name the file system refuses", kRoot + "\\bad|name"},
+  };
+  if (GetDriveTypeA("Q:\\") == DRIVE_NO_ROOT_DIR) cases.push_back({"a drive that is not there", "Q:\\journal"});
+  const std::string script =
+      WriteScript(kPackage + "\\refused.kiv", "[Main]\r\nSETREGVALUE HKCU\\Software\\KivrunJournal,Ran=1\r\n");
+  for (const Case& c : cases) {
+    const Snapshot before = TakeSnapshot(Scope());
+    const std::string log = FreshLog("journal-unwritable");
+    const std::vector<std::string> record = RunUnderHost(
+        {}, {"/Script=" + script, "/Section=Main", "/Log=" + log, "/Journal=" + c.folder});
+    const std::string text = ReadText(log);
+    ASSERT_FALSE(record.empty()) << c.what;
+    EXPECT_EQ(record.back(), "exit 57") << c.what;
+    EXPECT_TRUE(record.size() >= 2 && Contains(record[record.size() - 2], "OnComplete(0x8"))
+        << c.what << ": " << ::testing::PrintToString(record);
+    EXPECT_TRUE(Contains(text, "Journal folder " + c.folder + " cannot be written (error ")) << c.what << "\n" << text;
+    EXPECT_FALSE(Contains(text, "Executing line")) << c.what;
+    EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "") << c.what;
+  }
+}
+
+// `/Rollback` with nothing to undo: no folder, an empty folder, a folder whose run committed.
+TEST_F(JournalFolder, RollbackWithNothingToUndoGives0) {
+  BuildStartState(false);
+  const std::string script =
+      WriteScript(kPackage + "\\small.kiv", "[Main]\r\nSETREGVALUE HKCU\\Software\\KivrunJournal,Small=1\r\n");
+  RemoveTree(kJournal);
+  EXPECT_EQ(Rollback(FreshLog("journal-nothing")), 0u) << "no folder";
+  CreateDirectoryA(kJournal.c_str(), nullptr);
+  EXPECT_EQ(Rollback(FreshLog("journal-nothing")), 0u) << "an empty folder";
+  EXPECT_EQ(RunKivrun({"/Script=" + script, "/Section=Main", "/Log=" + FreshLog("journal-small"),
+                       "/Journal=" + kJournal}),
+            0u);
+  const Snapshot committed = TakeSnapshot(Scope());
+  const std::string log = FreshLog("journal-nothing");
+  EXPECT_EQ(Rollback(log), 0u) << "after a committed run";
+  EXPECT_EQ(Difference(committed, TakeSnapshot(Scope())), "");  // the committed value stays
+  EXPECT_FALSE(Contains(ReadText(log), "Undone: ")) << ReadText(log);
+}
+
+// On the 9x family a deletion at restart goes to wininit.ini: a run lost after it leaves the
+// entry there until the rollback takes it back; a failing run takes back its files, INI
+// entries, registry changes and wininit.ini together.
+TEST_F(Journal9x, TheRollbackTakesBackFilesIniRegistryAndWininit) {
+  BuildStartState(false);
+  const std::string wininit = WindowsFile("wininit.ini");
+  const Snapshot before = TakeSnapshot(Scope());
+  SetWineVersion("win98");
+  DWORD killedRollback, failing;
+  std::string scheduled;
+  const std::string killedLog = FreshLog("journal-9x-killed"), rollbackLog = FreshLog("journal-9x-rollback");
+  const std::string log = FreshLog("journal-9x");
+  {
+    HeldFile held(kBusy);
+    ASSERT_TRUE(held.Holding());
+    {
+      KivrunProcess run(Arguments(Script(k9xLines), killedLog));
+      EXPECT_TRUE(run.WaitForSteps(killedLog, 5));  // the held file's line has run
+      run.Kill();
+    }
+    scheduled = ReadShared(wininit);
+    killedRollback = Rollback(rollbackLog);
+    const Snapshot afterRollback = TakeSnapshot(Scope());
+    EXPECT_EQ(Difference(before, afterRollback), "") << JournalLines(rollbackLog);
+    failing = RunKivrun(Arguments(Script(k9xLines, kFailingLine), log));
+  }
+  SetWineVersion(nullptr);
+  char shortBusy[MAX_PATH] = "";
+  GetShortPathNameA(kBusy.c_str(), shortBusy, sizeof(shortBusy));
+  EXPECT_TRUE(Contains(scheduled, "[rename]") && Contains(scheduled, std::string("NUL=") + shortBusy)) << scheduled;
+  EXPECT_EQ(killedRollback, 0u) << JournalLines(rollbackLog);
+  EXPECT_EQ(failing, 13u) << ReadText(log);
+  EXPECT_GT(RolledBackCount(ReadText(log)), 0) << JournalLines(log);
+  EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "") << JournalLines(log);
+  EXPECT_EQ(JournalLeftovers(), "");
+}
