@@ -50,6 +50,13 @@ std::string TimesOf(const WIN32_FIND_DATAA& found) {
   return std::string(reinterpret_cast<const char*>(times), sizeof(times));
 }
 
+// A fresh place for a kept file; a journal folder that cannot take one fails as a full disk.
+bool NextKeptPath(std::string* kept) {
+  if (KeptPath(kept)) return true;
+  SetLastError(ERROR_WRITE_FAULT);
+  return false;
+}
+
 // Copies a file into the journal so that its name appears only once the copy is whole.
 bool CopyAside(const char* path, const std::string& kept) {
   const std::string part = kept + ".part";
@@ -63,28 +70,39 @@ bool CopyAside(const char* path, const std::string& kept) {
 }
 
 // Keeps the file as it is before a change: a record names where its bytes go (or that it was
-// not there), then they go there, moved when `moveAside` (the file is about to be replaced or
-// deleted whole; on the same volume a rename) or else copied. Until the kept file is there
-// nothing has changed, so an undo that finds no kept file has nothing to put back.
+// not there), then they go there. Until the kept file is there nothing has changed, so an
+// undo that finds no kept file has nothing to put back.
+//
+// With `moveAside` (the file is about to be replaced or deleted whole) it is moved into the
+// journal: a rename that keeps its attributes and times by itself. A move that another
+// program refuses (the file is in use) refuses the change; on another volume the file is
+// copied instead, under a record of its own. Otherwise it is copied, its attributes and
+// times recorded.
 bool KeepFile(const char* path, bool moveAside, std::string* movedTo = nullptr) {
   if (movedTo != nullptr) movedTo->clear();
+  std::string kept;
+  if (moveAside) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Append(NewRecord(UndoKind::kFileBefore, path));
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;  // the call will refuse it
+    if (!NextKeptPath(&kept)) return false;
+    JournalRecord record = NewRecord(UndoKind::kFileBefore, path, kept.c_str());
+    record.number[0] = attributes;
+    if (!Append(record)) return false;
+    if (MoveFileA(path, kept.c_str())) {
+      if (movedTo != nullptr) *movedTo = kept;
+      return true;
+    }
+    if (GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
+  }
   WIN32_FIND_DATAA found;
   if (!Find(path, &found)) return Append(NewRecord(UndoKind::kFileBefore, path));
-  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;  // the call will refuse it
-  std::string kept;
-  if (!KeptPath(&kept)) {
-    SetLastError(ERROR_WRITE_FAULT);
-    return false;
-  }
+  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
+  if (!NextKeptPath(&kept)) return false;
   JournalRecord record = NewRecord(UndoKind::kFileBefore, path, kept.c_str());
   record.number[0] = found.dwFileAttributes;
   record.data = TimesOf(found);
-  if (!Append(record)) return false;
-  if (moveAside && MoveFileA(path, kept.c_str())) {
-    if (movedTo != nullptr) *movedTo = kept;
-    return true;
-  }
-  return CopyAside(path, kept);
+  return Append(record) && CopyAside(path, kept);
 }
 
 // Puts a file moved aside back where it was, after the change it made way for failed.
@@ -176,24 +194,15 @@ BOOL DoorCopyFile(const char* source, const char* target) {
 
 BOOL DoorDeleteFile(const char* path) {
   if (!Journalling()) return DeleteFileA(path);
-  WIN32_FIND_DATAA found;
-  if (!Find(path, &found) || (found.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     return DeleteFileA(path);  // refused, or nothing there: no change to record
   }
-  std::string kept;
-  if (!KeptPath(&kept)) {
-    SetLastError(ERROR_WRITE_FAULT);
-    return FALSE;
-  }
-  JournalRecord record = NewRecord(UndoKind::kFileBefore, path, kept.c_str());
-  record.number[0] = found.dwFileAttributes;
-  record.data = TimesOf(found);
-  if (!Append(record)) return FALSE;
   // Moved into the journal, the file is gone from its folder: that is the deletion. A file
   // in use refuses the move as it refuses the deletion.
-  if (MoveFileA(path, kept.c_str())) return TRUE;
-  if (GetLastError() != ERROR_NOT_SAME_DEVICE) return FALSE;
-  return CopyAside(path, kept) && DeleteFileA(path);
+  std::string movedTo;
+  if (!KeepFile(path, true, &movedTo)) return FALSE;
+  return !movedTo.empty() || DeleteFileA(path);
 }
 
 BOOL DoorSetFileAttributes(const char* path, DWORD attributes) {
@@ -233,7 +242,7 @@ bool DoorMoveTreeAside(const char* folder) {
   const DWORD attributes = GetFileAttributesA(folder);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
   std::string kept;
-  if (!KeptPath(&kept) || !Append(NewRecord(UndoKind::kTreeMovedAside, folder, kept.c_str()))) return false;
+  if (!NextKeptPath(&kept) || !Append(NewRecord(UndoKind::kTreeMovedAside, folder, kept.c_str()))) return false;
   return MoveFileA(folder, kept.c_str()) != FALSE;
 }
 
