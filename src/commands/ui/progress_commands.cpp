@@ -34,11 +34,26 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
   return 0;
 }
 
+// The progress bar's window class. InitCommonControlsEx comes with common controls 4.70,
+// which NT 4.0 has only with a later browser installed: it is looked up, and without it the
+// older InitCommonControls (every version) registers the class.
+void RegisterProgressClass() {
+  using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE controls = GetModuleHandleA("comctl32.dll");
+  const InitEx initEx = controls == nullptr ? nullptr
+                                            : reinterpret_cast<InitEx>(reinterpret_cast<void*>(
+                                                  GetProcAddress(controls, "InitCommonControlsEx")));
+  if (initEx != nullptr) {
+    INITCOMMONCONTROLSEX wanted = {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+    if (initEx(&wanted)) return;
+  }
+  InitCommonControls();
+}
+
 HWND CreateProgressWindow() {
   static bool controlsReady = false;
   if (!controlsReady) {
-    INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    RegisterProgressClass();
     controlsReady = true;
   }
   return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kProgressDialogId), nullptr,
