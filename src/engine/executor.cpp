@@ -1,5 +1,7 @@
 #include "engine/executor.h"
 
+#include <cstdio>
+
 #include "engine/acting_text.h"
 #include "engine/argument_forms.h"
 #include "engine/command_forms.h"
@@ -106,6 +108,12 @@ int ExecuteScript(const char* path, const char* startSection, const char* script
     result = ScriptRun(context, startSection);
     if (result == kResultOk) LogStatus("Script finished successfully!!");
   }
+  if (result == kResultStartSectionNotFound) {
+    char detail[kLoggedLineChars];
+    std::snprintf(detail, sizeof(detail), "Start section: %s", startSection);
+    LogUnreportedError(result, detail);
+    LogStatus("Script: %s closed.", path);
+  }
   if (result == kResultConditionalStop) {
     LogStatus("Script: %s  finished on a conditional stop: %s. Line:%d", path, context->errorText,
               static_cast<int>(context->stopLine));
@@ -199,7 +207,16 @@ int RunCalledSection(ScriptContext* context, const ScriptLine* line, const char*
               static_cast<unsigned>(line->lineNumber));
     return FailLine(context, line, kResultNoMemory);
   }
-  return RunSection(context, name, variable);
+  const int result = RunSection(context, name, variable);
+  // The run ends with 4 from the innermost line that names a missing section; the log says
+  // which (the calling lines above it end with the same code and say nothing more).
+  if (result == kResultSectionNotFound && FindSection(context->sections, name) == nullptr) {
+    char detail[kLoggedLineChars];
+    std::snprintf(detail, sizeof(detail), "Line %u: %s %s", static_cast<unsigned>(line->lineNumber),
+                  line->commandWord, line->argumentText);
+    LogUnreportedError(result, detail);
+  }
+  return result;
 }
 
 int UnrecognizedCommand(ScriptContext* context, const ScriptLine* line) {

@@ -43,6 +43,12 @@ void ReportError(int code, uint32_t lineNumber, const char* lineText) {
   SetFinalStatus(kStatusFailed, hostText);
 }
 
+void LogUnreportedError(int code, const char* detail) {
+  char message[kMessageChars];
+  LookUpMessage(code, message, sizeof(message));
+  LogError("%s%s\n>>%s", kErrorLinePrefix, message, detail);
+}
+
 void ReportUnreportedFailure(int exitCode) {
   if (exitCode == 0 || FinalStatusCode() < 0) return;  // a negative status is a failure already
   char cause[kHostTextChars - (sizeof(kHostTextPrefix) - 1)];  // cut to what the host text holds

@@ -20,6 +20,11 @@ void ReportLineError(ScriptContext* context, const ScriptLine* line, int code);
 // the host text the final status with E_FAIL.
 void ReportError(int code, uint32_t lineNumber, const char* lineText);
 
+// Logs the error line of a failure the host learns of only at the end of the run (a missing
+// start or called section): the code's message, and below it `detail` ("Line 12: CALL
+// Cleanup", "Start section: Main"). The final status is left to the end of the run.
+void LogUnreportedError(int code, const char* detail);
+
 // The end of a run whose exit code is not 0 while the final status is no failure (a load
 // failure, a missing start or called section): the final status becomes E_FAIL with
 // "Kivrun Script: " and the first line of the last error logged (without its "Error: "),

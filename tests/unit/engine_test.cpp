@@ -78,11 +78,15 @@ TEST_F(Engine, EachLineIsLoggedWithItsWordAsTypedAndItsSubstitutedArguments) {
   EXPECT_TRUE(Logged("Executing line 3: set Exe=C:\\Vorna\\scan.exe\r\n"));
 }
 
+// A missing start section is named in an error line and the script's closing line follows,
+// as after any failure; the host learns of it at the end of the run, not here.
 TEST_F(Engine, LoadFailuresBecomeTheResultWithoutRunningAnything) {
   EXPECT_EQ(ExecuteScript(TempPath("missing.kiv").c_str(), "Main", ""), kResultCannotOpenFile);
+  EXPECT_FALSE(Logged("closed."));
   EXPECT_EQ(Execute("[Main]\r\n", "DefaultInstall"), kResultStartSectionNotFound);
   EXPECT_FALSE(Logged("Script finished successfully!!"));
-  EXPECT_FALSE(Logged("closed."));
+  EXPECT_TRUE(Logged("Error: Unable to find 'Main' section.\n>>Start section: DefaultInstall\r\n"));
+  EXPECT_TRUE(Logged("Script: " + path_ + " closed.\r\n"));
   EXPECT_EQ(FinalStatusCode(), 0);
 }
 
@@ -174,13 +178,22 @@ TEST_F(Engine, ReturnOfAnUndefinedVariableGivesTheTextAsWritten) {
   EXPECT_EQ(Var("Never"), "<undefined>");
 }
 
+// The host learns of it only at the end of the run; the log names the line, once, however
+// deep the call that met it.
 TEST_F(Engine, CallOfAMissingSectionEndsTheScriptWith4Unreported) {
   EXPECT_EQ(Run("[Main]\r\nCALL R=Missing\r\nSET After=1\r\n"), kResultSectionNotFound);
   EXPECT_EQ(Var("R"), "FALSE");
   EXPECT_EQ(Var("After"), "<undefined>");
-  EXPECT_FALSE(Logged("Error:"));
+  EXPECT_TRUE(Logged("Error: Unable to find the specified section.\n>>Line 2: CALL R=Missing\r\n"));
   EXPECT_FALSE(Logged("Running Section"));
   EXPECT_EQ(FinalStatusCode(), 0);
+  ScriptClose(context_);
+  context_ = nullptr;
+
+  EXPECT_EQ(Execute("[Main]\r\nCALL Outer\r\n[Outer]\r\nSET A=1\r\nCALLIF %%A%%=1,Inner\r\n"),
+            kResultSectionNotFound);
+  EXPECT_TRUE(Logged(">>Line 5: CALLIF %%A%%=1,Inner\r\n"));
+  EXPECT_FALSE(Logged(">>Line 2: CALL Outer"));
 }
 
 TEST_F(Engine, SectionNamesInCallsAreExact) {
