@@ -343,7 +343,8 @@ bool IsCheckName(const std::string& name) {
   return false;
 }
 
-bool CheckScript(const std::string& path, const CheckOptions& options, std::vector<Diagnostic>* diagnostics) {
+bool CheckScript(const std::string& path, const CheckOptions& options, std::vector<Diagnostic>* diagnostics,
+                 RunForecast* forecast) {
   ScriptView view;
   if (!ReadBytes(path, &view.bytes)) return false;
   view.path = path;
@@ -365,6 +366,7 @@ bool CheckScript(const std::string& path, const CheckOptions& options, std::vect
           {path, finding.line, finding.severity.value_or(entry.row.severity), entry.row.name, finding.message});
     }
   }
+  if (forecast != nullptr) *forecast = ForecastRun(view, found);
   ScriptClose(view.context);
   std::stable_sort(found.begin(), found.end(),
                    [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });

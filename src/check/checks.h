@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "check/diagnostics.h"
+#include "check/forecast.h"
 
 struct CheckOptions {
   std::string startSection = "DefaultInstall";
@@ -23,6 +24,8 @@ struct CheckRow {
 std::vector<CheckRow> CheckTable();
 bool IsCheckName(const std::string& name);
 
-// Appends the diagnostics of the script at `path`, in line order. False when the file
-// cannot be read at all (nothing is appended then).
-bool CheckScript(const std::string& path, const CheckOptions& options, std::vector<Diagnostic>* diagnostics);
+// Appends the diagnostics of the script at `path`, in line order, and gives where the run
+// would stop first when `forecast` is given. False when the file cannot be read at all
+// (nothing is appended then).
+bool CheckScript(const std::string& path, const CheckOptions& options, std::vector<Diagnostic>* diagnostics,
+                 RunForecast* forecast = nullptr);

@@ -370,7 +370,22 @@ std::string WithoutReferences(const std::string& text) {
   return rest + text.substr(from);
 }
 
-std::string RunFails(int code) { return "the run fails with " + std::to_string(code) + ": " + Message(code); }
+const char kRunFailsWith[] = "the run fails with ";
+
+std::string CodeAndMessage(int code) { return std::to_string(code) + ": " + Message(code); }
+
+std::string RunFails(int code) { return kRunFailsWith + CodeAndMessage(code); }
+
+int RunFailureCode(const std::string& message) {
+  const size_t at = message.find(kRunFailsWith);
+  if (at == std::string::npos) return 0;
+  int code = 0;
+  size_t digit = at + sizeof(kRunFailsWith) - 1;
+  for (; digit < message.size() && message[digit] >= '0' && message[digit] <= '9' && code < 1000; ++digit) {
+    code = code * 10 + (message[digit] - '0');
+  }
+  return digit < message.size() && message[digit] == ':' ? code : 0;
+}
 
 std::string RunStopsQuietly(int code) { return RunFails(code) + ", without an error line"; }
 

@@ -86,3 +86,7 @@ std::string WithoutReferences(const std::string& text);
 // "the run fails with 23: <message>" and its unreported form.
 std::string RunFails(int code);
 std::string RunStopsQuietly(int code);
+// The code a diagnostic's text says the run fails with (the words above), or 0.
+int RunFailureCode(const std::string& message);
+// "23: <message>": a code with the run's message for it.
+std::string CodeAndMessage(int code);

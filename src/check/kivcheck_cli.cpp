@@ -114,10 +114,15 @@ int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, st
   }
 
   std::vector<Diagnostic> diagnostics;
+  std::vector<Diagnostic> forecasts;  // where each run stops first, printed after the diagnostics
   size_t checked = 0;
   for (const std::string& script : options.scripts) {
-    if (CheckScript(script, options.check, &diagnostics)) {
+    RunForecast forecast;
+    if (CheckScript(script, options.check, &diagnostics, &forecast)) {
       ++checked;
+      if (forecast.stops) {
+        forecasts.push_back({script, forecast.line, Severity::kNote, "run-forecast", ForecastText(forecast)});
+      }
     } else if (std::vector<std::string> names; ListFolderEntries(script, &names)) {
       err << "kivcheck: " << script << " is a folder: name the scripts in it\n";
     } else {
@@ -132,8 +137,14 @@ int RunKivcheck(const std::vector<std::string>& arguments, std::ostream& out, st
     if (options.format == Format::kText) out << FormatText(d) << "\n";
     if (options.format == Format::kGithub) out << FormatGithub(d) << "\n";
   }
+  for (const Diagnostic& f : forecasts) {
+    if (options.format == Format::kText) out << f.file << ": " << f.message << "\n";
+    if (options.format == Format::kGithub) out << FormatGithub(f) << "\n";
+  }
   if (options.format == Format::kJson) {
-    out << FormatJson(diagnostics);
+    std::vector<Diagnostic> all = diagnostics;
+    all.insert(all.end(), forecasts.begin(), forecasts.end());
+    out << FormatJson(all);
   } else {
     out << FormatSummary(diagnostics, checked) << "\n";
   }

@@ -13,6 +13,7 @@
 #include "check/checks.h"
 #include "check/command_rules.h"
 #include "check/kivcheck_cli.h"
+#include "engine/result_codes.h"
 
 namespace {
 
@@ -105,13 +106,18 @@ TEST(KivcheckCommandLine, FormatsAndExitStatus) {
   EXPECT_EQ(run({bad}, &out), kExitFaults);
   EXPECT_EQ(out, bad +
                      ":2: error: section 'a\"b' does not exist (the run fails with 4: Unable to find the specified "
-                     "section.) [missing-section]\n1 error, 0 warnings, 0 notes in 1 file\n");
+                     "section.) [missing-section]\n" +
+                     bad + ": the run stops at line 2 (4: Unable to find the specified section.)\n"
+                     "1 error, 0 warnings, 0 notes in 1 file\n");
   EXPECT_EQ(run({"--format=json", bad}, &out), kExitFaults);
   EXPECT_EQ(out,
             "[\n  {\"file\": \"" + bad +
                 "\", \"line\": 2, \"severity\": \"error\", \"check\": \"missing-section\", "
                 "\"message\": \"section 'a\\\"b' does not exist (the run fails with 4: Unable to find the specified "
-                "section.)\"}\n]\n");
+                "section.)\"},\n  {\"file\": \"" +
+                bad +
+                "\", \"line\": 2, \"severity\": \"note\", \"check\": \"run-forecast\", \"message\": \"the run "
+                "stops at line 2 (4: Unable to find the specified section.)\"}\n]\n");
   EXPECT_EQ(run({"--format=github", "--start=Other", clean}, &out), kExitFaults);
   EXPECT_EQ(out.substr(0, out.find('\n')),
             "::error file=" + clean +
@@ -199,3 +205,34 @@ TEST(KivcheckJournal, NotesWhatARollbackCannotUndoOnlyWhenAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+RunForecast Forecast(const std::string& script, const std::string& start = "DefaultInstall") {
+  std::vector<Diagnostic> diagnostics;
+  CheckOptions options;
+  options.startSection = start;
+  RunForecast forecast;
+  EXPECT_TRUE(CheckScript(script, options, &diagnostics, &forecast));
+  return forecast;
+}
+
+}  // namespace
+
+// The stop is the first fault the run meets, not the first in the file: a called section runs
+// before the lines after its CALL, and a section nothing reaches never runs.
+TEST(KivcheckForecast, TheRunStopsAtTheFirstFaultInRunOrder) {
+  const std::string script = Written("forecast", "[DefaultInstall]\r\nCALL Later\r\nBOGUSA\r\n[Early]\r\nBOGUSB\r\n"
+                                                 "[Later]\r\nSET A=1\r\nBOGUSC\r\n");
+  RunForecast forecast = Forecast(script);
+  EXPECT_TRUE(forecast.stops);
+  EXPECT_EQ(forecast.line, 8u);
+  EXPECT_EQ(forecast.code, kResultUnrecognizedCommand);
+  EXPECT_EQ(ForecastText(forecast), "the run stops at line 8 (2: Unrecognized command in script file.)");
+
+  forecast = Forecast(script, "Other");
+  EXPECT_TRUE(forecast.beforeFirstLine);
+  EXPECT_EQ(ForecastText(forecast), "the run stops before its first line (7: Unable to find 'Main' section.)");
+
+  EXPECT_FALSE(Forecast(Written("forecast_clean", "[DefaultInstall]\r\nSET A=1\r\n[Never]\r\nBOGUS\r\n")).stops);
+}

@@ -1,6 +1,7 @@
 // What kivcheck says a run gives, held to what the run gives: each script of runs/ begins
 // with "; run gives N", the exit code Kivrun.exe gives for it (proved under Wine by
-// tests/e2e/check_claims_test.cpp), and the script's first error must name that code.
+// tests/e2e/check_claims_test.cpp), and kivcheck's forecast of where the run stops must name
+// that code.
 // To add a case to both tests, add a script to tests/check/runs/ whose first line is
 // "; run gives N" (and whose run writes nothing outside C:\kivtest).
 #include <gtest/gtest.h>
@@ -28,18 +29,13 @@ TEST(KivcheckRunClaims, TheFirstErrorNamesTheCodeTheRunGives) {
     const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     const int claimed = ClaimedExitCode(bytes, entry.path().stem().string());
     std::vector<Diagnostic> diagnostics;
-    if (claimed < 0 || !CheckScript(path, CheckOptions(), &diagnostics)) {
+    RunForecast forecast;
+    if (claimed < 0 || !CheckScript(path, CheckOptions(), &diagnostics, &forecast)) {
       ADD_FAILURE() << "unreadable, or its first line is not \"; run gives N\"";
       continue;
     }
-    auto error = std::find_if(diagnostics.begin(), diagnostics.end(),
-                              [](const Diagnostic& d) { return d.severity == Severity::kError; });
-    if (error == diagnostics.end()) {
-      ADD_FAILURE() << "no error, but the run gives " << claimed;
-      continue;
-    }
-    EXPECT_TRUE(error->message.find("fails with " + std::to_string(claimed) + ":") != std::string::npos)
-        << "the run gives " << claimed << "; the first error says: " << error->message;
+    EXPECT_TRUE(forecast.stops) << "no stop forecast, but the run gives " << claimed;
+    EXPECT_EQ(forecast.code, claimed) << ForecastText(forecast);
   }
   EXPECT_GE(scripts, 7u);
 }
