@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -262,16 +263,45 @@ struct CheckEntry {
   CheckRow row;
   CheckFunction run;
   bool onlyWithJournal = false;  // runs only when asked for with --journal
+  bool countsEveryLf = false;    // its lines are counted as an editor counts them already
 };
+
+// A bare LF inside a command line is part of that line for the loader (whose count the run's
+// log uses) but begins a new line in an editor. Diagnostics name the editor's line.
+class EditorLines {
+ public:
+  explicit EditorLines(const ScriptView& view) {
+    for (const SectionView& section : view.sections) {
+      for (const ScriptLine* line : section.lines) {
+        const uint32_t feeds = static_cast<uint32_t>(std::count(line->argumentText,
+                                                                line->argumentText + std::strlen(line->argumentText), '\n'));
+        if (feeds > 0) feeds_.push_back({line->lineNumber, feeds});
+      }
+    }
+  }
+  // The editor's line of the loader's line `line`.
+  uint32_t Of(uint32_t line) const {
+    uint32_t extra = 0;
+    for (const auto& feed : feeds_) {
+      if (feed.first < line) extra += feed.second;
+    }
+    return line + extra;
+  }
+
+ private:
+  std::vector<std::pair<uint32_t, uint32_t>> feeds_;  // loader line, the bare LFs inside it
+};
+
+std::string LogNames(uint32_t line) { return "the run's log names it line " + std::to_string(line); }
 
 const CheckEntry kChecks[] = {
     {{"empty-file", Severity::kError}, CheckEmptyFile},
     {{"utf16-file", Severity::kError}, CheckUtf16File},
     {{"utf8-bom", Severity::kNote}, CheckUtf8Mark},
     {{"nul-byte", Severity::kError}, CheckNulByte},
-    {{"lf-line-ends", Severity::kError}, CheckLfLineEnds},
-    {{"bare-lf", Severity::kWarning}, CheckBareLineFeed},
-    {{"line-too-long", Severity::kWarning}, CheckLineTooLong},
+    {{"lf-line-ends", Severity::kError}, CheckLfLineEnds, false, true},
+    {{"bare-lf", Severity::kWarning}, CheckBareLineFeed, false, true},
+    {{"line-too-long", Severity::kWarning}, CheckLineTooLong, false, true},
     {{"command-outside-section", Severity::kError}, CheckCommandOutsideSection},
     {{"missing-start-section", Severity::kError}, CheckMissingStartSection},
     {{"unknown-command", Severity::kError}, CheckUnknownCommand},
@@ -356,6 +386,7 @@ bool CheckScript(const std::string& path, const CheckOptions& options, std::vect
   // A file of LF line ends gets its one error: what the run-together lines would show is noise.
   const bool lfOnly = view.loadResult != kResultReadFailed && AllLinesEndInLf(view);
   std::vector<Diagnostic> found;
+  std::vector<bool> loaderCounted;  // per diagnostic: its line is the loader's count
   for (const CheckEntry& entry : kChecks) {
     if (options.disabled.count(entry.row.name) != 0 || (entry.onlyWithJournal && !options.journal)) continue;
     if (lfOnly && entry.run != CheckLfLineEnds) continue;
@@ -364,9 +395,23 @@ bool CheckScript(const std::string& path, const CheckOptions& options, std::vect
     for (const Finding& finding : findings) {
       found.push_back(
           {path, finding.line, finding.severity.value_or(entry.row.severity), entry.row.name, finding.message});
+      loaderCounted.push_back(!entry.countsEveryLf);
     }
   }
+  // The forecast follows the loaded lines, by the loader's count; then every line is named
+  // as the editor shows it.
   if (forecast != nullptr) *forecast = ForecastRun(view, found);
+  const EditorLines editorLines(view);
+  for (size_t i = 0; i < found.size(); ++i) {
+    const uint32_t editorLine = loaderCounted[i] ? editorLines.Of(found[i].line) : found[i].line;
+    if (editorLine == found[i].line) continue;
+    found[i].message += " (" + LogNames(found[i].line) + ")";
+    found[i].line = editorLine;
+  }
+  if (forecast != nullptr && forecast->stops && !forecast->beforeFirstLine) {
+    forecast->logLine = forecast->line;
+    forecast->line = editorLines.Of(forecast->line);
+  }
   ScriptClose(view.context);
   std::stable_sort(found.begin(), found.end(),
                    [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });

@@ -24,7 +24,7 @@ RunForecast ForecastRun(const ScriptView& view, const std::vector<Diagnostic>& d
   RunForecast forecast;
   if (stopAt.empty()) return forecast;
   if (!view.Parsed() || view.startIndex < 0) {
-    forecast = {true, true, stopAt.begin()->first, stopAt.begin()->second};
+    forecast = {true, true, stopAt.begin()->first, stopAt.begin()->first, stopAt.begin()->second};
     return forecast;
   }
   // Depth first, each section walked once: a second visit meets the same faults later.
@@ -41,7 +41,7 @@ RunForecast ForecastRun(const ScriptView& view, const std::vector<Diagnostic>& d
     const size_t at = frame.next++;
     const ScriptLine* line = section.lines[at];
     const auto stop = stopAt.find(line->lineNumber);
-    if (stop != stopAt.end()) return {true, false, stop->first, stop->second};
+    if (stop != stopAt.end()) return {true, false, stop->first, stop->first, stop->second};
     if (line->opcode == kOpReturn) {  // the called section ends here
       stack.pop_back();
       continue;
@@ -56,7 +56,9 @@ RunForecast ForecastRun(const ScriptView& view, const std::vector<Diagnostic>& d
 }
 
 std::string ForecastText(const RunForecast& forecast) {
-  const std::string where =
-      forecast.beforeFirstLine ? "before its first line" : "at line " + std::to_string(forecast.line);
+  std::string where = forecast.beforeFirstLine ? "before its first line" : "at line " + std::to_string(forecast.line);
+  if (!forecast.beforeFirstLine && forecast.logLine != forecast.line) {
+    where += ", which the run's log names line " + std::to_string(forecast.logLine);
+  }
   return "the run stops " + where + " (" + CodeAndMessage(forecast.code) + ")";
 }

@@ -12,11 +12,13 @@
 struct RunForecast {
   bool stops = false;
   bool beforeFirstLine = false;  // the loader's fault: no line runs
-  uint32_t line = 0;
+  uint32_t line = 0;     // as an editor counts lines
+  uint32_t logLine = 0;  // as the loader counts them, and the run's log names them
   int code = 0;
 };
 
 RunForecast ForecastRun(const ScriptView& view, const std::vector<Diagnostic>& diagnostics);
 
-// "the run stops at line 17 (13: The requested file does not exist.)"
+// "the run stops at line 17 (13: The requested file does not exist.)"; where a bare LF makes
+// the two counts differ, "at line 18, which the run's log names line 17".
 std::string ForecastText(const RunForecast& forecast);

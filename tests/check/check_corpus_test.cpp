@@ -236,3 +236,17 @@ TEST(KivcheckForecast, TheRunStopsAtTheFirstFaultInRunOrder) {
 
   EXPECT_FALSE(Forecast(Written("forecast_clean", "[DefaultInstall]\r\nSET A=1\r\n[Never]\r\nBOGUS\r\n")).stops);
 }
+
+// A bare LF inside a command line begins a line in an editor but not for the loader: the
+// diagnostics and the forecast name the editor's line and the one the run's log will name.
+TEST(KivcheckForecast, LinesAreNamedAsAnEditorShowsThem) {
+  const std::string script = Written("editor_lines", "[DefaultInstall]\r\nSET A=1\nB\r\nBOGUS\r\n");
+  EXPECT_EQ(Found(script), (std::vector<std::string>{"2 bare-lf", "4 unknown-command"}));
+  std::vector<Diagnostic> diagnostics;
+  RunForecast forecast;
+  ASSERT_TRUE(CheckScript(script, CheckOptions(), &diagnostics, &forecast));
+  ASSERT_EQ(diagnostics.size(), 2u);
+  EXPECT_NE(diagnostics[1].message.find("(the run's log names it line 3)"), std::string::npos) << diagnostics[1].message;
+  EXPECT_EQ(ForecastText(forecast),
+            "the run stops at line 4, which the run's log names line 3 (2: Unrecognized command in script file.)");
+}
