@@ -20,6 +20,14 @@ const char kPendingRenames[] = "PendingFileRenameOperations";
 
 bool Journalling() { return g_mode == DoorMode::kJournal && JournalRecording(); }
 
+// While a journal records, the script's changes never reach it: a path in its folder (or, for
+// a tree, one that holds its folder) is refused as a folder without access refuses it.
+bool Refused(const char* path, bool orHolds = false) {
+  if (!Journalling() || !TouchesJournal(path, orHolds)) return false;
+  SetLastError(ERROR_ACCESS_DENIED);
+  return true;
+}
+
 JournalRecord NewRecord(UndoKind kind, const char* text0 = "", const char* text1 = "") {
   JournalRecord record;
   record.kind = kind;
@@ -172,6 +180,7 @@ DoorMode CurrentDoorMode() { return g_mode; }
 
 BOOL DoorCopyFile(const char* source, const char* target) {
   if (!Journalling()) return CopyFileA(source, target, FALSE);
+  if (Refused(target)) return FALSE;
   // A copy that will be refused (no source, a target in use) is refused here first, before
   // anything is kept, with the error the copy gives.
   if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) return FALSE;
@@ -194,6 +203,7 @@ BOOL DoorCopyFile(const char* source, const char* target) {
 
 BOOL DoorDeleteFile(const char* path) {
   if (!Journalling()) return DeleteFileA(path);
+  if (Refused(path)) return FALSE;
   const DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
     return DeleteFileA(path);  // refused, or nothing there: no change to record
@@ -206,6 +216,7 @@ BOOL DoorDeleteFile(const char* path) {
 }
 
 BOOL DoorSetFileAttributes(const char* path, DWORD attributes) {
+  if (Refused(path, true)) return FALSE;
   if (Journalling()) {
     const DWORD before = GetFileAttributesA(path);
     if (before != INVALID_FILE_ATTRIBUTES && before != attributes) {
@@ -226,6 +237,7 @@ BOOL DoorCreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
 }
 
 BOOL DoorRemoveFolder(const char* path) {
+  if (Refused(path, true)) return FALSE;
   if (Journalling()) {
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -238,7 +250,7 @@ BOOL DoorRemoveFolder(const char* path) {
 }
 
 bool DoorMoveTreeAside(const char* folder) {
-  if (!Journalling()) return false;
+  if (!Journalling() || TouchesJournal(folder, true)) return false;  // walked instead: the journal stays
   const DWORD attributes = GetFileAttributesA(folder);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
   std::string kept;
@@ -247,6 +259,7 @@ bool DoorMoveTreeAside(const char* folder) {
 }
 
 void DoorScheduleDelete(const char* path) {
+  if (Refused(path, true)) return;
   if (Journalling()) {
     if (IsNtFamily()) {
       RegKey key;
@@ -266,20 +279,24 @@ void DoorScheduleDelete(const char* path) {
 }
 
 bool DoorReplaceFileText(const char* path, const std::string& text) {
+  if (Refused(path)) return false;
   if (Journalling() && !KeepFile(path, false)) return false;
   return ReplaceFileText(path, text);
 }
 
 BOOL DoorWriteIniValue(const char* section, const char* key, const char* value, const char* file) {
+  if (Refused(file)) return FALSE;
   if (Journalling() && !KeepFile(file, false)) return FALSE;
   return WritePrivateProfileStringA(section, key, value, file);
 }
 
 bool DoorBeforeFileWrite(const char* path) {
+  if (Refused(path)) return false;
   return !Journalling() || KeepFile(path, false);
 }
 
 bool DoorBeforeFolderSecurity(const char* path) {
+  if (Refused(path, true)) return false;
   if (!Journalling() || !IsNtFamily() || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return true;
   LoadedModule advapi(LoadSystemLibrary("Advapi32.dll"));
   const GetFileSecurityFn getSecurity =

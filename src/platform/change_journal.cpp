@@ -194,6 +194,21 @@ bool KeptPath(std::string* path) {
   return true;
 }
 
+bool TouchesJournal(const char* path, bool orHolds) {
+  const std::string& folder = TheJournal().folder;
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path, sizeof(full), full, nullptr);
+  if (folder.empty() || length == 0 || length >= sizeof(full)) return false;
+  std::string target(full, length);
+  while (target.size() > 3 && target.back() == '\\') target.pop_back();
+  // One text inside the other, up to a backslash or its end, without regard to case.
+  auto within = [](const std::string& inner, const std::string& outer) {
+    return inner.size() >= outer.size() && lstrcmpiA(inner.substr(0, outer.size()).c_str(), outer.c_str()) == 0 &&
+           (inner.size() == outer.size() || inner[outer.size()] == '\\' || outer.back() == '\\');
+  };
+  return within(target, folder) || (orHolds && within(folder, target));
+}
+
 void CommitJournal() {
   Journal& journal = TheJournal();
   journal.recording = false;

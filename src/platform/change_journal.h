@@ -49,3 +49,7 @@ bool JournalRecording();
 bool AppendRecord(const JournalRecord& record);
 // A fresh path under kept\ for an old file or folder tree.
 bool KeptPath(std::string* path);
+
+// Whether `path` is the journal's folder or lies inside it (`orHolds`: or is a folder that
+// holds the journal's folder). A script's change never reaches the journal itself.
+bool TouchesJournal(const char* path, bool orHolds);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "commands/files/file_commands.h"
 #include "helper_process.h"
 #include "platform/change_door.h"
 #include "platform/change_journal.h"
@@ -129,4 +130,22 @@ TEST_F(ChangeJournal, ACommitKeepsTheChangesAndRemovesTheJournal) {
   EXPECT_FALSE(HasUnfinishedJournal());
   EXPECT_EQ(GetFileAttributesA((std::string(kJournal) + "\\kept").c_str()), INVALID_FILE_ATTRIBUTES);
   RemoveDirectoryA(At("made").c_str());
+}
+
+// A script that removes a tree holding the journal's folder removes the rest of it: the
+// journal and what it keeps stay, and a rollback then brings the tree back.
+TEST_F(ChangeJournal, NoChangeReachesTheJournalItself) {
+  Change();
+  const std::string journalFile = std::string(kJournal) + "\\journal.kvj";
+  EXPECT_FALSE(DoorMoveTreeAside(kFolder));
+  EXPECT_FALSE(DoorDeleteFile(journalFile.c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FALSE(DoorRemoveFolder(kJournal));
+  DeleteTree(kFolder);
+  EXPECT_EQ(GetFileAttributesA(At("a.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(journalFile.c_str()), INVALID_FILE_ATTRIBUTES);
+  const RollbackOutcome outcome = RollBackJournal();
+  EXPECT_EQ(outcome.failed, 0);
+  ExpectAsBefore();
+  EXPECT_EQ(ReadWholeFile(At("new.txt")), "new");
 }
