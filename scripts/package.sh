@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release archives into build/packages:
 #   kivrun-VERSION-x86.zip, kivrun-VERSION-x64.zip   Kivrun.exe and kivcheck.exe (stripped),
-#       install.txt (installing and registering), docs\ as text, examples\update\
+#       install.txt (installing and registering), LICENSE.txt, docs\ as text with its pictures,
+#       examples\update\
 #   kivcheck-VERSION-linux-x86_64.tar.gz             the checker for Linux, when the tree builds it
 #   SHA256SUMS                                       the archives' SHA-256 sums
 # from Release trees of its own (build/release-x86, build/release-x64, build/release-linux),
@@ -102,9 +103,13 @@ package() {  # package <build root>
       oversize=1
     fi
     as_windows_text docs/install.txt "$stage/$name/install.txt"
+    as_windows_text LICENSE "$stage/$name/LICENSE.txt"
     for doc in docs/*.md; do
       as_windows_text "$doc" "$stage/$name/docs/$(basename "$doc" .md).txt"
     done
+    # The pictures commands.txt links (images/progress.png, ...) sit beside it as in the tree.
+    mkdir -p "$stage/$name/docs/images"
+    cp docs/images/*.png "$stage/$name/docs/images/"
     cp -r examples/update "$stage/$name/examples/"
     normalise "$stage/$name"
     (cd "$stage" && find "$name" -type f | sort | zip -X -D -9 -q "../packages/$name.zip" -@)
