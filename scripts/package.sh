@@ -2,7 +2,7 @@
 # Builds the release archives into build/packages:
 #   kivrun-VERSION-x86.zip, kivrun-VERSION-x64.zip   Kivrun.exe and kivcheck.exe (stripped),
 #       install.txt (installing and registering), LICENSE.txt, docs\ as text with its pictures,
-#       examples\update\
+#       examples\ (the example updates with their packages)
 #   kivcheck-VERSION-linux-x86_64.tar.gz             the checker for Linux, when the tree builds it
 #   SHA256SUMS                                       the archives' SHA-256 sums
 # from Release trees of its own (build/release-x86, build/release-x64, build/release-linux),
@@ -110,7 +110,7 @@ package() {  # package <build root>
     # The pictures commands.txt links (images/progress.png, ...) sit beside it as in the tree.
     mkdir -p "$stage/$name/docs/images"
     cp docs/images/*.png "$stage/$name/docs/images/"
-    cp -r examples/update "$stage/$name/examples/"
+    cp -r examples/* "$stage/$name/examples/"
     normalise "$stage/$name"
     (cd "$stage" && find "$name" -type f | sort | zip -X -D -9 -q "../packages/$name.zip" -@)
   done

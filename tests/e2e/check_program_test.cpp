@@ -32,7 +32,9 @@ TEST(CheckProgram, ExitStatusAndDiagnosticsInTextAndJson) {
   EXPECT_EQ(out, "0 errors, 0 warnings, 0 notes in 1 file\r\n");
 
   EXPECT_EQ(RunKivcheck({faulty}, &out), 1u);
-  EXPECT_EQ(out, faulty + unknownSett + "1 error, 0 warnings, 0 notes in 1 file\r\n");
+  EXPECT_EQ(out, faulty + unknownSett + faulty +
+                     ": the run stops at line 3 (2: Unrecognized command in script file.)\r\n"
+                     "1 error, 0 warnings, 0 notes in 1 file\r\n");
   EXPECT_EQ(RunKivcheck({slashed}, &out), 1u);
   EXPECT_TRUE(Contains(out, slashed + unknownSett)) << out;
 
