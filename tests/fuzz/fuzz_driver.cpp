@@ -73,7 +73,9 @@ void SaveCurrent(const char* path) {
   (void)!::write(2, "\n", 1);
 }
 
+#if defined(KIVRUN_FUZZ_SANITIZED)
 void OnDeath() { SaveCurrent(g_crashPath); }
+#endif
 
 void OnTimeout(int) {
   const char note[] = "\n==fuzz driver== an input ran longer than the timeout";
