@@ -93,7 +93,9 @@ int RunScript(const StartupOptions& options, const char* exeFolder) {
   if (recording) EndJournal(result);
   CompleteHostRun();
   RevokeClassObjects();
-  SleepPumping(kFinalPumpMilliseconds);
+  // The last calls of a host are let in; a rollback that no host started has none to wait for.
+  const bool hosted = options.callBack[0] != '\0' || options.appUtil[0] != '\0';
+  if (!options.rollback || hosted) SleepPumping(kFinalPumpMilliseconds);
   return result;
 }
 
