@@ -141,6 +141,10 @@ TEST_F(ChangeJournal, NoChangeReachesTheJournalItself) {
   EXPECT_FALSE(DoorDeleteFile(journalFile.c_str()));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_FALSE(DoorRemoveFolder(kJournal));
+  // A folder whose name only begins like the journal's is the script's own.
+  const std::string neighbour = std::string(kJournal) + "2";
+  EXPECT_TRUE(DoorCreateFolder(neighbour.c_str(), nullptr));
+  EXPECT_TRUE(DoorRemoveFolder(neighbour.c_str()));
   DeleteTree(kFolder);
   EXPECT_EQ(GetFileAttributesA(At("a.txt").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(GetFileAttributesA(journalFile.c_str()), INVALID_FILE_ATTRIBUTES);
