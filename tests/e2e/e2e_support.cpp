@@ -33,9 +33,9 @@ void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
 
 namespace {
 
-// Starts the program and waits for it; its standard output goes to `output` when that is
-// given (an inheritable handle), else where the caller's goes.
-DWORD Run(const std::string& program, const std::vector<std::string>& arguments, DWORD timeoutMs, HANDLE output) {
+// Starts the program; its standard output goes to `output` when that is given (an
+// inheritable handle), else where the caller's goes. Its process handle, or nullptr.
+HANDLE Launch(const std::string& program, const std::vector<std::string>& arguments, HANDLE output) {
   std::string commandLine = "\"" + program + "\"";
   for (const std::string& argument : arguments) {
     bool blank = argument.find(' ') != std::string::npos;
@@ -52,13 +52,20 @@ DWORD Run(const std::string& program, const std::vector<std::string>& arguments,
   PROCESS_INFORMATION info = {};
   if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
                       &startup, &info)) {
-    return static_cast<DWORD>(-2);
+    return nullptr;
   }
   CloseHandle(info.hThread);
-  if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
+  return info.hProcess;
+}
+
+// Starts the program and waits for it; its exit code, or -2 when it could not start.
+DWORD Run(const std::string& program, const std::vector<std::string>& arguments, DWORD timeoutMs, HANDLE output) {
+  const HANDLE process = Launch(program, arguments, output);
+  if (process == nullptr) return static_cast<DWORD>(-2);
+  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process, 99);
   DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hProcess);
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
   return code;
 }
 
@@ -137,4 +144,29 @@ void SetWineVersion(const char* version) {
     RegDeleteValueA(key, "Version");
   }
   RegCloseKey(key);
+}
+
+HANDLE StartProgram(const std::string& program, const std::vector<std::string>& arguments) {
+  return Launch(program, arguments, nullptr);
+}
+
+HeldFile::HeldFile(const std::string& path) {
+  static int count = 0;
+  const std::string id = "kivtest-hold-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+  ready_ = CreateEventA(nullptr, TRUE, FALSE, (id + "-ready").c_str());
+  release_ = CreateEventA(nullptr, TRUE, FALSE, (id + "-release").c_str());
+  process_ = StartProgram(BinFolder() + "kivrun_hold_file.exe", {"write", path, id + "-ready", id + "-release"});
+  if (process_ == nullptr) return;
+  const HANDLE either[] = {ready_, process_};
+  holding_ = WaitForMultipleObjects(2, either, FALSE, 10000) == WAIT_OBJECT_0;
+}
+
+HeldFile::~HeldFile() {
+  SetEvent(release_);
+  if (process_ != nullptr) {
+    if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
+    CloseHandle(process_);
+  }
+  CloseHandle(ready_);
+  CloseHandle(release_);
 }

@@ -37,3 +37,24 @@ bool CloseMessageBox(const char* caption, std::string* text, DWORD timeoutMs = 1
 // The Windows family Wine reports to programs started from now on: "win98" for the 9x
 // family, nullptr for the prefix's own.
 void SetWineVersion(const char* version);
+
+// Starts `program` with the arguments (quoted where they hold blanks) without waiting for
+// it; its process handle, or nullptr.
+HANDLE StartProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+// A file held open by kivrun_hold_file.exe for writing, shared for reading only: it can be
+// read, but neither replaced nor deleted while the object lives.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool Holding() const { return holding_; }
+
+ private:
+  HANDLE ready_ = nullptr;
+  HANDLE release_ = nullptr;
+  HANDLE process_ = nullptr;
+  bool holding_ = false;
+};

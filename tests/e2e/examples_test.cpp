@@ -128,50 +128,6 @@ void StopService() {
   ServiceState();
 }
 
-HANDLE StartProgram(const std::string& program, const std::string& arguments) {
-  std::string line = "\"" + program + "\" " + arguments;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return nullptr;
-  }
-  CloseHandle(info.hThread);
-  return info.hProcess;
-}
-
-// A file kept open for writing by kivrun_hold_file (shared for reading only), as a program
-// that has it open keeps it, until the holder is destroyed.
-class HeldFile {
- public:
-  explicit HeldFile(const std::string& path) {
-    static int count = 0;
-    ++count;
-    const std::string ready = "KivExampleReady" + std::to_string(count);
-    const std::string release = "KivExampleRelease" + std::to_string(count);
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
-    release_ = CreateEventA(nullptr, TRUE, FALSE, release.c_str());
-    process_ = StartProgram(BinFolder() + "kivrun_hold_file.exe", "write \"" + path + "\" " + ready + " " + release);
-    held_ = process_ != nullptr && WaitForSingleObject(ready_, 10000) == WAIT_OBJECT_0;
-  }
-  ~HeldFile() {
-    SetEvent(release_);
-    if (process_ != nullptr) {
-      if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
-      CloseHandle(process_);
-    }
-    CloseHandle(ready_);
-    CloseHandle(release_);
-  }
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  bool held() const { return held_; }
-
- private:
-  HANDLE ready_ = nullptr, release_ = nullptr, process_ = nullptr;
-  bool held_ = false;
-};
-
 // Everything the examples touch, cleared before and after each case. What the prefix held
 // before (AUTOEXEC.BAT, the deletions pending for the next start) is put back afterwards.
 class Workstation {
@@ -221,7 +177,7 @@ class Workstation {
   bool Hold(const std::string& path, const std::string& text) {
     WriteScript(path, text);
     held_.push_back(std::unique_ptr<HeldFile>(new HeldFile(path)));
-    return held_.back()->held();
+    return held_.back()->Holding();
   }
 
   // The Vorna Scan Monitor, vsmon.exe in the install folder: a copy of kivrun_hold_file
@@ -229,7 +185,7 @@ class Workstation {
   bool StartMonitor() {
     const std::string monitor = InstallDir() + "vsmon.exe";
     CopyFileA((BinFolder() + "kivrun_hold_file.exe").c_str(), monitor.c_str(), FALSE);
-    monitor_ = StartProgram(monitor, "sleep 30000");
+    monitor_ = StartProgram(monitor, {"sleep", "30000"});
     return monitor_ != nullptr;
   }
   bool MonitorEnded() const { return monitor_ != nullptr && WaitForSingleObject(monitor_, 5000) == WAIT_OBJECT_0; }

@@ -221,26 +221,6 @@ const char* StateName(DWORD state) {
   }
 }
 
-std::string QuotedCommandLine(const std::string& program, const std::vector<std::string>& arguments) {
-  std::string line = "\"" + program + "\"";
-  for (const std::string& argument : arguments) {
-    line += argument.find(' ') != std::string::npos ? " \"" + argument + "\"" : " " + argument;
-  }
-  return line;
-}
-
-HANDLE StartProgram(const std::string& program, const std::vector<std::string>& arguments) {
-  std::string line = QuotedCommandLine(program, arguments);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return nullptr;
-  }
-  CloseHandle(info.hThread);
-  return info.hProcess;
-}
-
 // One step of the service manager, on the service opened with all rights.
 template <typename Action>
 bool WithService(const char* name, Action action) {
@@ -416,27 +396,6 @@ std::vector<std::string> StepLines(const std::string& logText) {
     }
   }
   return steps;
-}
-
-HeldFile::HeldFile(const std::string& path) {
-  static int count = 0;
-  const std::string id = "kivjournal-hold-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
-  ready_ = CreateEventA(nullptr, TRUE, FALSE, (id + "-ready").c_str());
-  release_ = CreateEventA(nullptr, TRUE, FALSE, (id + "-release").c_str());
-  process_ = StartProgram(BinFolder() + "kivrun_hold_file.exe", {"write", path, id + "-ready", id + "-release"});
-  if (process_ == nullptr) return;
-  const HANDLE either[] = {ready_, process_};
-  holding_ = WaitForMultipleObjects(2, either, FALSE, 10000) == WAIT_OBJECT_0;
-}
-
-HeldFile::~HeldFile() {
-  SetEvent(release_);
-  if (process_ != nullptr) {
-    if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
-    CloseHandle(process_);
-  }
-  CloseHandle(ready_);
-  CloseHandle(release_);
 }
 
 bool InstallTestService(const char* name) {

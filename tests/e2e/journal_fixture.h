@@ -73,23 +73,6 @@ class KivrunProcess {
 // and "FILECIO: ..." or "FILECOW: ..." before each copy of a list's entry. Their texts.
 std::vector<std::string> StepLines(const std::string& logText);
 
-// A file held open by kivrun_hold_file.exe for writing, shared for reading only: it can be
-// read, but neither replaced nor deleted while the object lives.
-class HeldFile {
- public:
-  explicit HeldFile(const std::string& path);
-  ~HeldFile();
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  bool Holding() const { return holding_; }
-
- private:
-  HANDLE ready_ = nullptr;
-  HANDLE release_ = nullptr;
-  HANDLE process_ = nullptr;
-  bool holding_ = false;
-};
-
 // kivrun_test_service.exe installed as `name` (demand start).
 bool InstallTestService(const char* name);
 void RemoveTestService(const char* name);
