@@ -24,6 +24,7 @@ scripts/check-imports.sh build/win64 x86_64
 ctest --test-dir build/native --output-on-failure
 # The README's checker command, as a script author runs it, on the example update.
 scripts/kivcheck.sh --werror
+scripts/check-grammar.sh build/native/bin/kivcheck  # the VS Code grammar and problem matchers (editors/vscode)
 
 # Windows need a display (the usage box, later the progress window): the Wine prefix and
 # every Windows test run inside one virtual X display.
