@@ -12,6 +12,7 @@ const char kLogName[] = "Log=";
 const char kRegServer[] = "RegServer";
 const char kUnregServer[] = "UnregServer";
 const char kRollback[] = "Rollback";
+const char kWhatIf[] = "WhatIf";
 
 using OptionAction = void (*OptionActions::*)(const char*);
 
@@ -30,11 +31,13 @@ const OptionRow kOptions[] = {
     {"Params=", offsetof(StartupOptions, params), kParamsValueChars, &OptionActions::params},
     {"Parent=", offsetof(StartupOptions, parent), kParentValueChars, &OptionActions::parent},
     {"Journal=", offsetof(StartupOptions, journal), kJournalValueChars, nullptr},
+    {"WhatIfAnswer=", offsetof(StartupOptions, whatIfAnswer), kAnswerValueChars, nullptr},
+    {"Plan=", offsetof(StartupOptions, plan), kPlanValueChars, nullptr},
 };
 
 // Whether `text` begins with the name of one of Kivrun's options, in any case.
 bool BeginsOptionName(const char* text) {
-  for (const char* word : {kLogName, kRegServer, kUnregServer, kRollback}) {
+  for (const char* word : {kLogName, kRegServer, kUnregServer, kRollback, kWhatIf}) {
     if (StartsWithIgnoringCase(text, word)) return true;
   }
   for (const OptionRow& row : kOptions) {
@@ -97,6 +100,10 @@ void ScanOptions(const char* commandLine, NextCharFunction nextChar, const Optio
     }
     if (IsWord(rest, kRollback)) {
       options->rollback = true;
+      continue;
+    }
+    if (IsWord(rest, kWhatIf)) {
+      options->whatIf = true;
       continue;
     }
     for (const OptionRow& row : kOptions) {

@@ -12,6 +12,8 @@ constexpr size_t kSectionValueChars = 260;
 constexpr size_t kInterfaceValueChars = 1000;
 constexpr size_t kParentValueChars = 32;
 constexpr size_t kJournalValueChars = 260;
+constexpr size_t kPlanValueChars = 260;
+constexpr size_t kAnswerValueChars = 8;
 
 enum class StartupAction { kRun, kRegServer, kUnregServer };
 
@@ -25,6 +27,9 @@ struct StartupOptions {
   char parent[kParentValueChars];
   char journal[kJournalValueChars];  // the journal's folder; empty: no journal
   bool rollback;                     // /Rollback: only roll back what the journal holds
+  bool whatIf;                       // /WhatIf: describe every change instead of making it
+  char whatIfAnswer[kAnswerValueChars];  // YES or NO: what a what-if run answers a question box
+  char plan[kPlanValueChars];            // the what-if plan's JSON file; empty: none
 };
 
 // Steps to the next character (CharNextA on Windows, so a lead byte's trail is skipped).
@@ -40,6 +45,6 @@ struct OptionActions {
 void FindLogOption(const char* commandLine, char* value, size_t size);
 
 // Fills `options` (zeroed first) from the line. RegServer and UnregServer count only as
-// the whole rest of the line and end the scan; Rollback counts as a word of its own.
+// the whole rest of the line and end the scan; Rollback and WhatIf count as words of their own.
 void ScanOptions(const char* commandLine, NextCharFunction nextChar, const OptionActions& actions,
                  StartupOptions* options);

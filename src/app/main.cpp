@@ -10,6 +10,7 @@
 #include "host/server_lock.h"
 #include "app/command_line.h"
 #include "app/journal_run.h"
+#include "app/what_if_run.h"
 #include "host/host_link.h"
 #include "commands/command_families.h"
 #include "platform/message_wait.h"
@@ -79,18 +80,23 @@ int RunScript(const StartupOptions& options, const char* exeFolder) {
   if (options.callBack[0] != '\0') AttachHostCallback(options.callBack);
   if (options.appUtil[0] != '\0') AttachHostAppUtil(options.appUtil);
 
-  // With a journal, the folder is made ready (and what an earlier run left rolled back)
-  // before the script's first line; a folder that cannot be used stops the run there.
+  // A what-if run changes nothing, so it keeps no journal. With a journal, the folder is made
+  // ready (and what an earlier run left rolled back) before the script's first line; a
+  // folder that cannot be used stops the run there.
   int result = kResultOk;
   bool recording = false;
-  if (options.journal[0] != '\0') {
+  if (options.whatIf) {
+    result = StartWhatIf(options);
+  } else if (options.journal[0] != '\0') {
     result = StartJournal(options.journal, options.rollback);
     recording = result == kResultOk && !options.rollback;
   }
-  if (result == kResultOk && !options.rollback) result = LoadAndRun(options, section, exeFolder);
+  const bool runs = result == kResultOk && !options.rollback;
+  if (runs) result = LoadAndRun(options, section, exeFolder);
 
   ReportUnreportedFailure(result);  // a load failure or a missing section reaches the host as one
   if (recording) EndJournal(result);
+  if (options.whatIf && runs) EndWhatIf(options, section, result);
   CompleteHostRun();
   RevokeClassObjects();
   // The last calls of a host are let in; a rollback that no host started has none to wait for.

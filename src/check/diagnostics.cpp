@@ -1,42 +1,11 @@
-// The diagnostic formats. JSON strings and annotation texts are escaped here, once.
+// The diagnostic formats. Annotation texts are escaped here, once.
 #include "check/diagnostics.h"
 
 #include <cstdio>
 
-namespace {
+#include "base/json_text.h"
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          // Script text is ANSI, not UTF-8: bytes outside ASCII are written as their code.
-          char escaped[8];
-          std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+namespace {
 
 // Workflow commands end at a line end; a property value also at ',' and ':'.
 std::string AnnotationText(const std::string& text, bool property) {

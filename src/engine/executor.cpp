@@ -146,7 +146,8 @@ int ExecuteLine(ScriptContext* context, const ScriptLine* line) {
   context->errorCode = 0;
   if (context->currentSection != nullptr) context->currentSection->stopFlag = 0;
   LogExecutingLine(context, line);
-  SetChangeLine(line->lineNumber, line->commandWord);
+  const CommandRow* row = CommandRowOf(line->opcode);
+  SetChangeLine(line->lineNumber, line->commandWord, row != nullptr && row->setsField >= 0);
   const int guarded = GuardTarget(context, line);
   if (guarded != kResultOk) return guarded;
   if (const char* what = JournalCannotUndo(line->opcode)) NoteIrreversibleLine(what);

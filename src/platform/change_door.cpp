@@ -5,6 +5,7 @@
 
 #include "platform/change_journal.h"
 #include "platform/change_line.h"
+#include "platform/change_plan.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/registry_tree.h"
 #include "platform/safe_rewrite.h"
@@ -19,6 +20,7 @@ const char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session M
 const char kPendingRenames[] = "PendingFileRenameOperations";
 
 bool Journalling() { return g_mode == DoorMode::kJournal && JournalRecording(); }
+bool Describing() { return g_mode == DoorMode::kDescribe; }
 
 // While a journal records, the script's changes never reach it: a path in its folder (or, for
 // a tree, one that holds its folder) is refused as a folder without access refuses it.
@@ -170,15 +172,37 @@ std::string FirstMissingKey(HKEY root, const char* parentPath, const char* name)
 
 using GetFileSecurityFn = BOOL(WINAPI*)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
 
+// A folder's access list as it is, before it is set (the NT family; the 9x family has none).
+bool RecordFolderSecurity(const char* path) {
+  if (!IsNtFamily() || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return true;
+  LoadedModule advapi(LoadSystemLibrary("Advapi32.dll"));
+  const GetFileSecurityFn getSecurity =
+      advapi.get() == nullptr ? nullptr
+                              : reinterpret_cast<GetFileSecurityFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(advapi.get(), "GetFileSecurityA")));
+  if (getSecurity == nullptr) return false;
+  DWORD needed = 0;
+  getSecurity(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed == 0) return false;
+  JournalRecord record = NewRecord(UndoKind::kSecurityBefore, path);
+  record.data.assign(needed, '\0');
+  if (!getSecurity(path, DACL_SECURITY_INFORMATION, &record.data[0], needed, &needed)) return false;
+  return Append(record);
+}
+
 }  // namespace
 
 void SetDoorMode(DoorMode mode) {
   g_mode = mode;
-  SetIrreversibleNote(mode == DoorMode::kJournal ? DoorNoteIrreversible : nullptr);
+  if (mode == DoorMode::kDescribe) StartDescribing();
+  SetIrreversibleNote(mode == DoorMode::kJournal ? DoorNoteIrreversible
+                      : mode == DoorMode::kDescribe ? PlanNoteOpaque
+                                                    : nullptr);
 }
 DoorMode CurrentDoorMode() { return g_mode; }
 
 BOOL DoorCopyFile(const char* source, const char* target) {
+  if (Describing()) return PlanCopyFile(source, target);
   if (!Journalling()) return CopyFileA(source, target, FALSE);
   if (Refused(target)) return FALSE;
   // A copy that will be refused (no source, a target in use) is refused here first, before
@@ -202,6 +226,7 @@ BOOL DoorCopyFile(const char* source, const char* target) {
 }
 
 BOOL DoorDeleteFile(const char* path) {
+  if (Describing()) return PlanDeleteFile(path);
   if (!Journalling()) return DeleteFileA(path);
   if (Refused(path)) return FALSE;
   const DWORD attributes = GetFileAttributesA(path);
@@ -216,6 +241,7 @@ BOOL DoorDeleteFile(const char* path) {
 }
 
 BOOL DoorSetFileAttributes(const char* path, DWORD attributes) {
+  if (Describing()) return PlanSetFileAttributes(path, attributes);
   if (Refused(path, true)) return FALSE;
   if (Journalling()) {
     const DWORD before = GetFileAttributesA(path);
@@ -229,6 +255,7 @@ BOOL DoorSetFileAttributes(const char* path, DWORD attributes) {
 }
 
 BOOL DoorCreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
+  if (Describing()) return PlanCreateFolder(path);
   if (Journalling() && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
       !Append(NewRecord(UndoKind::kFolderCreated, path))) {
     return FALSE;
@@ -237,6 +264,7 @@ BOOL DoorCreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
 }
 
 BOOL DoorRemoveFolder(const char* path) {
+  if (Describing()) return PlanRemoveFolder(path);
   if (Refused(path, true)) return FALSE;
   if (Journalling()) {
     const DWORD attributes = GetFileAttributesA(path);
@@ -259,6 +287,7 @@ bool DoorMoveTreeAside(const char* folder) {
 }
 
 void DoorScheduleDelete(const char* path) {
+  if (Describing()) return PlanScheduleDelete(path);
   if (Refused(path, true)) return;
   if (Journalling()) {
     if (IsNtFamily()) {
@@ -279,41 +308,33 @@ void DoorScheduleDelete(const char* path) {
 }
 
 bool DoorReplaceFileText(const char* path, const std::string& text) {
+  if (Describing()) return PlanReplaceFileText(path, text);
   if (Refused(path)) return false;
   if (Journalling() && !KeepFile(path, false)) return false;
   return ReplaceFileText(path, text);
 }
 
 BOOL DoorWriteIniValue(const char* section, const char* key, const char* value, const char* file) {
+  if (Describing()) return PlanWriteIniValue(section, key, value, file);
   if (Refused(file)) return FALSE;
   if (Journalling() && !KeepFile(file, false)) return FALSE;
   return WritePrivateProfileStringA(section, key, value, file);
 }
 
-bool DoorBeforeFileWrite(const char* path) {
-  if (Refused(path)) return false;
-  return !Journalling() || KeepFile(path, false);
+HRESULT DoorSaveShortcut(IPersistFile* file, const wchar_t* widePath, const char* path, const char* target) {
+  if (Describing()) return PlanShortcut(path, target);
+  if (Refused(path) || (Journalling() && !KeepFile(path, false))) return E_FAIL;
+  return file->Save(widePath, TRUE);
 }
 
-bool DoorBeforeFolderSecurity(const char* path) {
-  if (Refused(path, true)) return false;
-  if (!Journalling() || !IsNtFamily() || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return true;
-  LoadedModule advapi(LoadSystemLibrary("Advapi32.dll"));
-  const GetFileSecurityFn getSecurity =
-      advapi.get() == nullptr ? nullptr
-                              : reinterpret_cast<GetFileSecurityFn>(
-                                    reinterpret_cast<void*>(GetProcAddress(advapi.get(), "GetFileSecurityA")));
-  if (getSecurity == nullptr) return false;
-  DWORD needed = 0;
-  getSecurity(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-  if (needed == 0) return false;
-  JournalRecord record = NewRecord(UndoKind::kSecurityBefore, path);
-  record.data.assign(needed, '\0');
-  if (!getSecurity(path, DACL_SECURITY_INFORMATION, &record.data[0], needed, &needed)) return false;
-  return Append(record);
+BOOL DoorSetFolderSecurity(const char* path, SetFileSecurityFn set, PSECURITY_DESCRIPTOR descriptor) {
+  if (Describing()) return PlanFolderSecurity(path);
+  if (Refused(path, true) || (Journalling() && !RecordFolderSecurity(path))) return FALSE;
+  return set(path, DACL_SECURITY_INFORMATION, descriptor);
 }
 
 LONG DoorSetRegValue(HKEY root, const char* keyPath, const char* name, DWORD type, const BYTE* data, DWORD size) {
+  if (Describing()) return PlanSetRegValue(root, keyPath, name, type, data, size);
   RegKey key;
   LONG status = RegOpenKeyExA(root, keyPath, 0, KEY_READ | KEY_WRITE, key.receive());
   if (status != ERROR_SUCCESS) return status;
@@ -322,6 +343,7 @@ LONG DoorSetRegValue(HKEY root, const char* keyPath, const char* name, DWORD typ
 }
 
 LONG DoorDeleteRegValue(HKEY root, const char* keyPath, const char* name) {
+  if (Describing()) return PlanDeleteRegValue(root, keyPath, name);
   RegKey key;
   LONG status = RegOpenKeyExA(root, keyPath, 0, Journalling() ? KEY_READ | KEY_WRITE : KEY_WRITE, key.receive());
   if (status != ERROR_SUCCESS) return status;
@@ -336,6 +358,7 @@ LONG DoorDeleteRegValue(HKEY root, const char* keyPath, const char* name) {
 }
 
 LONG DoorCreateRegKey(HKEY root, const char* parentPath, const char* name) {
+  if (Describing()) return PlanCreateRegKey(root, parentPath, name);
   RegKey parent;
   LONG status = RegOpenKeyExA(root, parentPath, 0, KEY_WRITE, parent.receive());
   if (status != ERROR_SUCCESS) return status;
@@ -352,21 +375,25 @@ LONG DoorCreateRegKey(HKEY root, const char* parentPath, const char* name) {
 }
 
 LONG DoorDeleteRegKey(HKEY root, const char* keyPath) {
+  if (Describing()) return PlanDeleteRegKey(root, keyPath);
   if (Journalling() && !RecordRegTree(root, keyPath)) return ERROR_WRITE_FAULT;
   return RegDeleteKeyA(root, keyPath);
 }
 
 void DoorDeleteRegKeyTree(HKEY root, const char* keyPath) {
+  if (Describing()) return PlanDeleteRegKeyTree(root, keyPath);
   if (Journalling() && !RecordRegTree(root, keyPath)) return;
   DeleteRegTree(root, keyPath);
 }
 
 BOOL DoorStopService(SC_HANDLE service, const char* name, SERVICE_STATUS* status) {
+  if (Describing()) return PlanStopService(name, status);
   if (Journalling() && !Append(NewRecord(UndoKind::kServiceStopped, name))) return FALSE;
   return ControlService(service, SERVICE_CONTROL_STOP, status);
 }
 
 BOOL DoorStartService(SC_HANDLE service, const char* name) {
+  if (Describing()) return PlanStartService(name);
   if (Journalling() && !Append(NewRecord(UndoKind::kServiceStarted, name))) return FALSE;
   return StartServiceA(service, 0, nullptr);
 }

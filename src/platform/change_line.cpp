@@ -4,16 +4,22 @@
 
 namespace {
 uint32_t g_line = 0;
+uint32_t g_step = 0;
+bool g_query = false;
 char g_command[kChangeCommandChars] = "";
 IrreversibleNote g_note = nullptr;
 }  // namespace
 
-void SetChangeLine(uint32_t line, const char* command) {
+void SetChangeLine(uint32_t line, const char* command, bool query) {
   g_line = line;
+  g_query = query;
+  ++g_step;
   CopyText(g_command, sizeof(g_command), command != nullptr ? command : "");
 }
 
 uint32_t ChangeLine() { return g_line; }
+uint32_t ChangeStep() { return g_step; }
+bool ChangeLineIsQuery() { return g_query; }
 const char* ChangeCommand() { return g_command; }
 
 void SetIrreversibleNote(IrreversibleNote note) { g_note = note; }

@@ -6,9 +6,14 @@
 
 constexpr unsigned kChangeCommandChars = 32;
 
-void SetChangeLine(uint32_t line, const char* command);
+// `query`: the line's command stores what it finds in a variable (GETREGVALUE, FILEEXISTS).
+void SetChangeLine(uint32_t line, const char* command, bool query = false);
 uint32_t ChangeLine();
 const char* ChangeCommand();  // "" before the first line
+// How many lines have begun: tells one running of a line from the next (a line of a CALLed
+// section runs again with the same number).
+uint32_t ChangeStep();
+bool ChangeLineIsQuery();
 
 // Where a note goes: set by the journal while it records, nullptr otherwise.
 using IrreversibleNote = void (*)(const char* what);

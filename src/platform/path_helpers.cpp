@@ -57,7 +57,7 @@ void MakeFolderChain(const char* path) {
 }
 
 bool FileExists(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = DoorFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

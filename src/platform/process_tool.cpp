@@ -88,8 +88,12 @@ class ProcessToolBase : public ProcessTool {
   // Calls visit(processId, path) for each process whose path can be read, until it gives false.
   template <class Visit>
   void WalkProcesses(Visit visit) {
-    WalkEach([](DWORD processId, const char* path, void* context) { return (*static_cast<Visit*>(context))(processId, path); },
-             &visit);
+    // A process that a what-if run's plan has ended is passed over as if it had gone.
+    WalkEach(
+        [](DWORD processId, const char* path, void* context) {
+          return DoorProcessEnded(processId) || (*static_cast<Visit*>(context))(processId, path);
+        },
+        &visit);
   }
   virtual void WalkEach(bool (*visit)(DWORD, const char*, void*), void* context) = 0;
 
@@ -252,6 +256,7 @@ ProcessTool* CreateProcessTool() { return IsNtFamily() ? CreatePsapiProcessTool(
 
 int KillProcessById(DWORD processId, const char* name) {
   if (IsSparedProcess(processId)) return 0;  // the callers name it in the log
+  if (DoorPlansProcessEnd(processId, name)) return 1;
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
   if (process == nullptr) return 0;
   WindowSearch search = {processId, false};

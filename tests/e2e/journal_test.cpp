@@ -1,15 +1,19 @@
-// The journal end to end. Kivrun.exe runs an update with /Journal=: files new, replaced and
-// deleted (a read-only one, one held by another program), a folder tree removed, registry
-// values and keys set, made and deleted under HKCU and HKLM, INI entries and a section, a
-// shortcut, a service stopped and started, deletions at restart. Whatever becomes of the run
-// (the process lost at any step, a failing last line, a success), the machine is left either
-// as it was before the run or as a run without the journal leaves it.
+// The journal and the what-if plan end to end. Kivrun.exe runs an update with /Journal=:
+// files new, replaced and deleted (a read-only one, one held by another program), a folder
+// tree removed, registry values and keys set, made and deleted under HKCU and HKLM, INI
+// entries and a section, a shortcut, a service stopped and started, deletions at restart.
+// Whatever becomes of the run (the process lost at any step, a failing last line, a
+// success), the machine is left either as it was before the run or as a run without the
+// journal leaves it. Run with /WhatIf, the same update changes nothing and plans exactly the
+// changes that the journal then records of the real run.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
+#include <utility>
 
 #include "e2e_support.h"
 #include "journal_fixture.h"
@@ -291,6 +295,87 @@ class JournalRun : public Journal {};
 class JournalFolder : public Journal {};
 // The 9x family (Wine's Version=win98).
 class Journal9x : public Journal {};
+// The update and smaller scripts run with /WhatIf.
+class WhatIf : public Journal {};
+
+// A wide view of the machine for a what-if run: every folder at the top of drive C but
+// Windows' own, the tests' logs and the users' folders (Wine links some of them to the Linux
+// home folder; the start menus are in Scope()), the registry's software keys, and what
+// Scope() adds.
+SnapshotScope WideScope() {
+  SnapshotScope scope = Scope();
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("C:\\*", &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == ".." || _stricmp(name.c_str(), "windows") == 0 || _stricmp(name.c_str(), "users") == 0) {
+        continue;
+      }
+      if ("C:\\" + name + "\\" == WorkFolder()) continue;
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        scope.folders.push_back("C:\\" + name);
+      } else {
+        scope.files.push_back("C:\\" + name);
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  scope.keys.push_back({HKEY_CURRENT_USER, "Software", ""});
+  scope.keys.push_back({HKEY_LOCAL_MACHINE, "Software", ""});
+  return scope;
+}
+
+std::vector<std::string> WhatIfArguments(const std::string& script, const std::string& log, const std::string& plan) {
+  std::vector<std::string> arguments = Arguments(script, log, false);
+  arguments.push_back("/WhatIf");
+  if (!plan.empty()) arguments.push_back("/Plan=" + plan);
+  return arguments;
+}
+
+using LineAndCommand = std::set<std::pair<long, std::string>>;
+
+// The changes of a plan file, by script line and command (one object a line).
+LineAndCommand PlannedChanges(const std::string& json) {
+  LineAndCommand changes;
+  for (size_t at = json.find("{\"line\": "); at != std::string::npos; at = json.find("{\"line\": ", at + 1)) {
+    const std::string object = json.substr(at, json.find('\n', at) - at);
+    if (!Contains(object, "\"change\": true")) continue;
+    const size_t command = object.find("\"command\": \"") + 12;
+    changes.insert({std::strtol(object.c_str() + 9, nullptr, 10),
+                    object.substr(command, object.find('"', command) - command)});
+  }
+  return changes;
+}
+
+// The changes a rollback undid, from its "Undone: line N COMMAND: ..." lines.
+LineAndCommand UndoneChanges(const std::string& logText) {
+  LineAndCommand changes;
+  const std::string mark = "Undone: line ";
+  for (size_t at = logText.find(mark); at != std::string::npos; at = logText.find(mark, at + 1)) {
+    char* end = nullptr;
+    const long line = std::strtol(logText.c_str() + at + mark.size(), &end, 10);
+    const size_t command = static_cast<size_t>(end - logText.c_str()) + 1;
+    changes.insert({line, logText.substr(command, logText.find(':', command) - command)});
+  }
+  return changes;
+}
+
+// The "Executing line N: ..." lines of a log, in order: the path a run took.
+std::vector<std::string> ExecutedLines(const std::string& logText) {
+  std::vector<std::string> lines;
+  for (size_t at = logText.find("Executing line "); at != std::string::npos;
+       at = logText.find("Executing line ", at + 1)) {
+    lines.push_back(logText.substr(at, logText.find('\n', at) - at));
+  }
+  return lines;
+}
+
+std::string Printed(const LineAndCommand& changes) {
+  std::string text;
+  for (const auto& [line, command] : changes) text += " " + std::to_string(line) + " " + command;
+  return text;
+}
 
 }  // namespace
 
@@ -612,4 +697,144 @@ TEST_F(Journal9x, TheRollbackTakesBackFilesIniRegistryAndWininit) {
   EXPECT_GT(RolledBackCount(ReadText(log)), 0) << JournalLines(log);
   EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "") << JournalLines(log);
   EXPECT_EQ(JournalLeftovers(), "");
+}
+
+// The realistic update with /WhatIf (its last line fails, as in the rollback test above):
+// nothing on the machine changes, the run gives the real run's exit code, the host hears
+// the plan's count, and the plan holds exactly the changes that the journal records when
+// the same update then runs for real (line and command of each, compared as sets).
+TEST_F(WhatIf, TheUpdatePlansTheChangesTheRealRunMakesAndChangesNothing) {
+  BuildStartState(true);
+  const std::string script = Script(kUpdateLines, kFailingLine);
+  const std::string log = FreshLog("whatif-update"), plan = WorkFolder() + "whatif-update.json";
+  const std::string realLog = FreshLog("whatif-real");
+  Remove(plan);
+  std::vector<std::string> record;
+  Snapshot before, after;
+  DWORD real;
+  {
+    HeldFile held(kBusy);
+    ASSERT_TRUE(held.Holding());
+    before = TakeSnapshot(WideScope());
+    record = RunUnderHost({}, WhatIfArguments(script, log, plan));
+    after = TakeSnapshot(WideScope());
+    real = RunKivrun(Arguments(script, realLog));
+  }
+  EXPECT_EQ(Difference(before, after), "");
+  const std::string text = ReadText(log), json = ReadText(plan);
+  ASSERT_FALSE(record.empty());
+  EXPECT_EQ(record.back(), "exit 13");
+  EXPECT_EQ(real, 13u);
+  const LineAndCommand planned = PlannedChanges(json), undone = UndoneChanges(ReadText(realLog));
+  EXPECT_FALSE(planned.empty()) << json;
+  EXPECT_EQ(Printed(planned), Printed(undone)) << text << JournalLines(realLog);
+
+  const std::string count = "What-if: " + std::to_string(Count(json, "\"change\": true")) + " changes planned";
+  EXPECT_TRUE(record.size() >= 2 && Contains(record[record.size() - 2], "OnComplete(0x80004005, \"" + count + "<br>"))
+      << ::testing::PrintToString(record);
+  EXPECT_TRUE(Contains(json, "\"exitCode\": 13,")) << json;
+  for (const char* line : {
+           "COPYFILES: Would replace C:\\kivjournal\\app\\app.exe (7 bytes) with C:\\kivjournal\\package\\app.exe (7 bytes)",
+           "COPYFILES: Would make C:\\kivjournal\\app\\engine.dll normal (now read-only)",
+           "COPYFILES: Would copy C:\\kivjournal\\package\\readme.txt (11 bytes) to C:\\kivjournal\\app\\readme.txt",
+           "DELETEONEFILE: Would schedule C:\\kivjournal\\app\\busy.dll for deletion at restart",
+           "SETREGVALUE: Would set HKCU\\Software\\KivrunJournal,Version (REG_SZ) from '1.0' to '2.0'",
+           "SETREGVALUE: Would set HKCU\\Software\\KivrunJournal,Count (REG_DWORD) from 5 to 6",
+           "DELETEREGKEYRECURSIVE: Would delete key HKCU\\Software\\KivrunJournal\\Old with everything under it",
+           "SETINIFILEVALUE: Would set [Update] Version in C:\\kivjournal\\app\\app.ini from '1.0' to '2.0'",
+           "STOPSERVICE: Would stop service KivrunJournalService (running)",
+           "STARTSERVICE: Would start service KivrunJournalService (stopped)",
+       }) {
+    EXPECT_TRUE(Contains(text, line)) << line << "\n" << text;
+  }
+  EXPECT_TRUE(Contains(text, ">>Line " + std::to_string(kUpdateLines.size() + 2) + ": COPYONEFILE")) << text;
+}
+
+// A flow that turns on what an earlier line would change: the what-if run reads its planned
+// value, file and INI entry back, takes the path the real run then takes (the same lines,
+// substituted alike) and plans the value the real run writes; what rests on a planned
+// change says so.
+TEST_F(WhatIf, AFlowThatTurnsOnAPlannedChangeTakesTheRealRunsPath) {
+  BuildStartState(false);
+  const std::string script = WriteScript(
+      kPackage + "\\flow.kiv",
+      "[Main]\r\nSETREGVALUE HKCU\\Software\\KivrunJournal,Version=2.0\r\n"
+      "GETREGVALUE Version=HKCU\\Software\\KivrunJournal,Version\r\n"
+      "GOTOIF %%Version%%=2.0,Current\r\nSETREGVALUE HKCU\\Software\\KivrunJournal,Path=old\r\n"
+      "[Current]\r\nDELETEONEFILE C:\\kivjournal\\app\\obsolete.txt\r\n"
+      "FILEEXISTS Obsolete=C:\\kivjournal\\app\\obsolete.txt\r\n"
+      "SETINIFILEVALUE C:\\kivjournal\\app\\app.ini,Update,Version=%%Version%%\r\n"
+      "GETINIFILEVALUE Ini=C:\\kivjournal\\app\\app.ini,Update,Version\r\n"
+      "CREATEREGKEY HKCU\\Software\\KivrunJournal,Made\r\nFINDREGKEY Made=HKCU\\Software\\KivrunJournal\\Made\r\n"
+      "SETREGVALUE HKCU\\Software\\KivrunJournal,Summary=%%Version%% %%Obsolete%% %%Ini%% %%Made%%\r\n");
+  const Snapshot before = TakeSnapshot(Scope());
+  const std::string log = FreshLog("whatif-flow"), realLog = FreshLog("whatif-flow-real");
+  EXPECT_EQ(RunKivrun(WhatIfArguments(script, log, "")), 0u) << ReadText(log);
+  EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "");
+  EXPECT_EQ(RunKivrun(Arguments(script, realLog, false)), 0u) << ReadText(realLog);
+
+  const std::string text = ReadText(log);
+  EXPECT_EQ(ExecutedLines(text), ExecutedLines(ReadText(realLog)));
+  EXPECT_TRUE(Contains(text, "SETREGVALUE: Would set HKCU\\Software\\KivrunJournal,Summary (REG_SZ) to "
+                             "'2.0 FALSE 2.0 TRUE' (a new value) [then: assumes CREATEREGKEY of line 11 took effect]"))
+      << text;
+  EXPECT_TRUE(Contains(text, "DELETEONEFILE: Would delete C:\\kivjournal\\app\\obsolete.txt (8 bytes) "
+                             "[then: assumes SETREGVALUE of line 2 took effect]"))
+      << text;
+  HKEY key = nullptr;
+  char summary[64] = "";
+  DWORD size = sizeof(summary);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegQueryValueExA(key, "Summary", nullptr, nullptr, reinterpret_cast<BYTE*>(summary), &size);
+  RegCloseKey(key);
+  EXPECT_STREQ(summary, "2.0 FALSE 2.0 TRUE");
+}
+
+// What a what-if run only describes: no box is shown (the questions take /WhatIfAnswer=),
+// no program starts, no process ends, no CAB is installed, no restart is asked for; the
+// plan names each, and what follows a program it did not start is a forecast.
+TEST_F(WhatIf, NoProgramStartsNoBoxShowsAndNoProcessEnds) {
+  BuildStartState(false);
+  const std::string ran = WorkFolder() + "whatif-ran.log";
+  Remove(ran);
+  HANDLE sleeper = StartProgram(BinFolder() + "kivrun_hold_file.exe", {"sleep", "60000"});
+  ASSERT_NE(sleeper, nullptr);
+  const std::string script = WriteScript(
+      kPackage + "\\programs.kiv",
+      "[Main]\r\nYESNO Answer=Go on?\r\nSHOWMSG Updating\r\nSTARTPROGRESSDLG Update\r\n"
+      "RUNWAIT " + BinFolder() + "kivrun_log_line.exe " + ran + " ran\r\n"
+      "KILLPROCESS kivrun_hold_file.exe\r\nISPROCESSRUNNING Running=kivrun_hold_file.exe\r\n"
+      "PROMPTREBOOT Restart now?\r\nINSTALLCAB Cab=C:\\kivjournal\\package\\update.cab\r\n"
+      "SETREGVALUE HKCU\\Software\\KivrunJournal,Answers=%%Answer%% %%Running%% %%Cab%%\r\n");
+  const Snapshot before = TakeSnapshot(Scope());
+  const std::string log = FreshLog("whatif-programs");
+  std::vector<std::string> arguments = WhatIfArguments(script, log, "");
+  arguments.push_back("/WhatIfAnswer=NO");
+  const std::vector<std::string> record = RunUnderHost({}, arguments);
+  const bool stillRunning = WaitForSingleObject(sleeper, 0) == WAIT_TIMEOUT;
+  TerminateProcess(sleeper, 0);
+  CloseHandle(sleeper);
+
+  const std::string text = ReadText(log);
+  ASSERT_FALSE(record.empty());
+  EXPECT_EQ(record.back(), "exit 0") << text;
+  EXPECT_TRUE(record.size() >= 2 && Contains(record[record.size() - 2], "OnComplete(0x00000000, \"What-if: 4 changes planned\")"))
+      << ::testing::PrintToString(record);
+  EXPECT_TRUE(stillRunning);
+  EXPECT_EQ(GetFileAttributesA(ran.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "");
+  for (const std::string& line : std::vector<std::string>{
+           "Line 2 YESNO: Would ask 'Go on?' (Yes or No): the plan answers No",
+           "Line 3 SHOWMSG: Would show 'Updating'",
+           "Line 5 RUNWAIT: Would start " + BinFolder() + "kivrun_log_line.exe " + ran + " ran and wait for it to end",
+           "Line 6 KILLPROCESS: Would end process ",
+           "Line 8 PROMPTREBOOT: Would ask 'Restart now?' (Yes or No): the plan answers No",
+           "Line 9 INSTALLCAB: Would install CAB package C:\\kivjournal\\package\\update.cab",
+           "Line 10 SETREGVALUE: Would set HKCU\\Software\\KivrunJournal,Answers (REG_SZ) to 'NO FALSE TRUE' (a new value) "
+           "[then: assumes INSTALLCAB of line 9 took effect]",
+       }) {
+    EXPECT_TRUE(Contains(text, line)) << line << "\n" << text;
+  }
+  EXPECT_TRUE(Contains(text.substr(text.find("Line 6 KILLPROCESS")), "[then: assumes RUNWAIT of line 5 took effect]"));
+  EXPECT_FALSE(Contains(text, "Would restart")) << text;
 }

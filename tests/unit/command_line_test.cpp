@@ -199,3 +199,16 @@ TEST(CommandLine, JournalTakesAFolderAndRollbackIsAWordOfItsOwn) {
   EXPECT_STREQ(o.journal, "");
   EXPECT_FALSE(o.rollback);
 }
+
+TEST(CommandLine, WhatIfIsAWordAndItsAnswerAndPlanAreValues) {
+  StartupOptions o = Scan("Kivrun.exe /Script=up-date.kiv /whatif /WhatIfAnswer=no /Plan=C:\\plan-1.json");
+  EXPECT_TRUE(o.whatIf);
+  EXPECT_STREQ(o.whatIfAnswer, "no");
+  EXPECT_STREQ(o.plan, "C:\\plan-1.json");
+  // A value ends where /WhatIf begins; a longer word is no WhatIf.
+  o = Scan("Kivrun.exe /Script=C:\\a/WhatIf /WhatIfs");
+  EXPECT_STREQ(o.script, "C:\\a");
+  EXPECT_TRUE(o.whatIf);
+  o = Scan("Kivrun.exe /Script=a.kiv /WhatIfs");
+  EXPECT_FALSE(o.whatIf);
+}

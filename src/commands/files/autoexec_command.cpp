@@ -18,7 +18,7 @@ const char kScannerCall[] = "SCAN.EXE ";  // capitals, one blank after
 
 int RemoveScanExeFromAutoexecCommand(ScriptContext*, const ScriptLine*) {
   std::string text;
-  if (!ReadTextFile(kAutoexecPath, &text)) return kResultOk;
+  if (!DoorReadFileText(kAutoexecPath, &text)) return kResultOk;
 
   // Searched as a C text: the search ends at a NUL byte.
   const char* begin = text.c_str();

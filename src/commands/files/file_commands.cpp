@@ -179,7 +179,7 @@ void DeleteTree(const char* folder) {
     _findclose(search);
   }
   DoorSetFileAttributes(folder, FILE_ATTRIBUTE_NORMAL);  // a read-only folder goes too
-  if (!DoorRemoveFolder(folder) && GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) DoorScheduleDelete(folder);
+  if (!DoorRemoveFolder(folder) && DoorFileAttributes(folder) != INVALID_FILE_ATTRIBUTES) DoorScheduleDelete(folder);
 }
 
 int FileExistsCommand(ScriptContext* context, const ScriptLine* line) {
@@ -202,7 +202,9 @@ int IsCurrentFileOlderCommand(ScriptContext* context, const ScriptLine* line) {
 
   ReferenceFile current;
   const ReferenceFile* reference = FindReference(name);
-  if (reference == nullptr || !ModificationTime(path, &current)) return kResultFileNotFound;  // unreported
+  if (reference == nullptr || !ModificationTime(DoorContentPath(path).c_str(), &current)) {
+    return kResultFileNotFound;  // unreported
+  }
   return SymbolSet(context->symbols, variable, TrueOrFalse(EarlierThan(current, *reference)));
 }
 

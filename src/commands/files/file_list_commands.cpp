@@ -57,7 +57,7 @@ void EnsureFolderChain(const char* workDir, FolderChain* chain) {
 // there the file system would search the folder for it. True when something was cleared.
 bool ClearTargetAttributes(const char* path) {
   constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const DWORD attributes = GetFileAttributesA(path);
+  const DWORD attributes = DoorFileAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kInTheWay) == 0) return false;
   return DoorSetFileAttributes(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
@@ -111,14 +111,15 @@ int CopyListFile(const char* destination, const char* source, KernelHandle* sour
   if (sourceFile->get() == nullptr) return kResultCannotOpenFile;
   FILETIME sourceTime;
   if (!copyOver && GetFileTime(sourceFile->get(), nullptr, nullptr, &sourceTime)) {
-    KernelHandle target(CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    KernelHandle target(CreateFileA(DoorContentPath(destination).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     // A newer target is left exactly as it is; one that is copied over has its attributes
     // cleared where they refuse the copy (CopyWithRetries).
     FILETIME targetTime;
     if (target.get() != nullptr && GetFileTime(target.get(), nullptr, nullptr, &targetTime) &&
         CompareFileTime(&targetTime, &sourceTime) > 0) {
-      return kResultOk;  // the installed file is newer
+      DoorNoteSkipped(destination, "the installed file is newer");
+      return kResultOk;
     }
   }
   sourceFile->Close();

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
+#include "platform/change_door.h"
 #include "platform/message_wait.h"
 #include "engine/acting_text.h"
 #include "engine/argument_reader.h"
@@ -106,6 +108,7 @@ void CloseApplication(const char* name) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   if (SpareProcess(processId, name)) return;  // a window of Kivrun's or its host's
+  if (DoorPlansProcessEnd(processId, name)) return;
   StatusMessage(kStringClosingApplication, name);
   SendMessageA(window, EqualIgnoringCase(name, kConsoleClass) ? WM_CLOSE : WM_DESTROY, 0, 0);
   SleepPumping(kCloseStepMilliseconds);
@@ -134,12 +137,18 @@ const HandlerRow ProcessCommandRows[] = {
     {kOpNone, nullptr},
 };
 
+// A window of a process that a what-if run's plan has ended counts as gone.
 HWND FindWindowByName(const char* name) {
   HWND window = FindWindowExA(nullptr, nullptr, name, nullptr);
-  return window != nullptr ? window : FindWindowExA(nullptr, nullptr, nullptr, name);
+  if (window == nullptr) window = FindWindowExA(nullptr, nullptr, nullptr, name);
+  DWORD processId = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &processId);
+  return window != nullptr && DoorProcessEnded(processId) ? nullptr : window;
 }
 
 int StartProgram(const char* commandLine, WORD showMode, bool wait) {
+  const std::string planned = "Would start " + std::string(commandLine) + (wait ? " and wait for it to end" : "");
+  if (DoorPlansInstead(PlanKind::kProgram, commandLine, planned.c_str())) return kResultOk;
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -176,6 +185,8 @@ int RunHideCommand(ScriptContext* context, const ScriptLine* line) { return RunP
 int ShellExecuteCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<kPathChars> argument;
   if (!argument.Read(context, line)) return argument.end;
+  const std::string planned = "Would open " + std::string(argument[0]);
+  if (DoorPlansInstead(PlanKind::kProgram, argument[0], planned.c_str())) return kResultOk;
   ShellExecuteA(nullptr, "open", argument[0], nullptr, nullptr, SW_HIDE);
   return kResultOk;
 }

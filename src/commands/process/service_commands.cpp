@@ -24,7 +24,10 @@ constexpr int kStatePolls = 30;
 constexpr DWORD kPollMilliseconds = 1000;
 constexpr DWORD kSettleMilliseconds = 2000;
 
-bool ReadState(SC_HANDLE service, SERVICE_STATUS* status) { return QueryServiceStatus(service, status) != FALSE; }
+// The state as the door reads it: in a what-if run, the state the plan leaves the service in.
+bool ReadState(SC_HANDLE service, const char* name, SERVICE_STATUS* status) {
+  return DoorQueryService(service, name, status) != FALSE;
+}
 
 // A service the command could not bring to its state is named in the log, with the error of
 // the call that failed or the state the service was left in; the command still gives 0.
@@ -65,21 +68,21 @@ void StopOne(SC_HANDLE manager, const char* name) {
   SERVICE_STATUS status = {};
 
   // A service that is starting is let finish first.
-  if (ReadState(service.get(), &status) && status.dwCurrentState == SERVICE_START_PENDING) {
+  if (ReadState(service.get(), name, &status) && status.dwCurrentState == SERVICE_START_PENDING) {
     for (int wait = 0; wait < kStartPendingWaits; ++wait) {
       SleepPumping(status.dwWaitHint);
-      if (!ReadState(service.get(), &status) || status.dwCurrentState != SERVICE_START_PENDING) break;
+      if (!ReadState(service.get(), name, &status) || status.dwCurrentState != SERVICE_START_PENDING) break;
     }
     SleepPumping(kPollMilliseconds);
   }
 
-  const bool readable = ReadState(service.get(), &status);
+  const bool readable = ReadState(service.get(), name, &status);
   if (readable && status.dwCurrentState == SERVICE_RUNNING) {
     StatusMessage(kStringStoppingService, name);
     SERVICE_STATUS controlled = {};
     if (!DoorStopService(service.get(), name, &controlled)) return LogRefused(kStopGoal, name);
     SleepPumping(kPollMilliseconds);
-    if (!ReadState(service.get(), &status)) return LogRefused(kStopGoal, name);
+    if (!ReadState(service.get(), name, &status)) return LogRefused(kStopGoal, name);
   } else if (status.dwCurrentState != SERVICE_STOP_PENDING) {
     // Not to be stopped: unreadable, still starting after its waits, or stopped, paused and
     // the like (left alone, silently).
@@ -91,7 +94,7 @@ void StopOne(SC_HANDLE manager, const char* name) {
   bool lastReadOk = true;
   for (int poll = 0; poll < kStatePolls && status.dwCurrentState != SERVICE_STOPPED; ++poll) {
     SleepPumping(kPollMilliseconds);
-    lastReadOk = ReadState(service.get(), &status);
+    lastReadOk = ReadState(service.get(), name, &status);
     if (!lastReadOk) break;
   }
   if (!lastReadOk) return LogRefused(kStopGoal, name);
@@ -103,15 +106,15 @@ void StartOne(SC_HANDLE manager, const char* name) {
   ServiceHandle service(OpenServiceA(manager, name, SERVICE_START | SERVICE_QUERY_STATUS));
   if (service.get() == nullptr) return LogRefused(kStartGoal, name);
   SERVICE_STATUS status = {};
-  if (!ReadState(service.get(), &status)) return LogRefused(kStartGoal, name);
+  if (!ReadState(service.get(), name, &status)) return LogRefused(kStartGoal, name);
   if (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_START_PENDING) return;
   StatusMessage(kStringStartingService, name);
   if (!DoorStartService(service.get(), name)) return LogRefused(kStartGoal, name);
   SleepPumping(kPollMilliseconds);
-  bool readable = ReadState(service.get(), &status);
+  bool readable = ReadState(service.get(), name, &status);
   for (int poll = 0; poll < kStatePolls && readable && status.dwCurrentState != SERVICE_RUNNING; ++poll) {
     SleepPumping(kPollMilliseconds);
-    readable = ReadState(service.get(), &status);
+    readable = ReadState(service.get(), name, &status);
   }
   if (!readable) return LogRefused(kStartGoal, name);
   if (status.dwCurrentState != SERVICE_RUNNING) LogLeft(kStartGoal, name, status.dwCurrentState);
@@ -151,7 +154,7 @@ int IsServiceRunningCommand(ScriptContext* context, const ScriptLine* line) {
   if (manager.get() != nullptr) {
     ServiceHandle service(OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS));
     SERVICE_STATUS status = {};
-    running = service.get() != nullptr && ReadState(service.get(), &status) &&
+    running = service.get() != nullptr && ReadState(service.get(), name, &status) &&
               status.dwCurrentState == SERVICE_RUNNING;
   }
   return SymbolSet(context->symbols, variable, TrueOrFalse(running));

@@ -92,7 +92,7 @@ bool ResolveIniFile(const ScriptContext* context, char* name) {
 
 bool DeleteIniSection(const char* section, const char* path) {
   std::string text;
-  if (!ReadTextFile(path, &text) || text.empty() || !IsPlainText(text)) return false;
+  if (!DoorReadFileText(path, &text) || text.empty() || !IsPlainText(text)) return false;
 
   char header[kPathChars + 3];
   std::snprintf(header, sizeof(header), "[%s]", section);
@@ -128,7 +128,7 @@ int GetIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
   CopyText(file, sizeof(file), fields.field[1]);
   if (!ResolveIniFile(context, file)) return FailLine(context, line, kResultIniNotFound);
   char value[kIniValueChars] = "";
-  GetPrivateProfileStringA(fields.field[2], fields.field[3], "", value, sizeof(value), file);
+  DoorReadIniValue(fields.field[2], fields.field[3], value, sizeof(value), file);
   return StoreOrFail(context, line, fields.field[0], value);
 }
 
@@ -161,7 +161,7 @@ int FindIniFileValueCommand(ScriptContext* context, const ScriptLine* line) {
   CopyText(file, sizeof(file), fields.field[1]);
   if (form == kResultOk && ResolveIniFile(context, file)) {
     char value[kIniValueChars] = "";
-    found = GetPrivateProfileStringA(fields.field[2], fields.field[3], "", value, sizeof(value), file) > 0;
+    found = DoorReadIniValue(fields.field[2], fields.field[3], value, sizeof(value), file) > 0;
   }
   return SymbolSet(context->symbols, fields.field[0], TrueOrFalse(found));
 }

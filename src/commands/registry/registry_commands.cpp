@@ -29,11 +29,11 @@ struct RegistryData {
 enum class ValueRead { kRead, kMissing, kTooLong };
 
 // A value longer than the 260 bytes is told apart from a missing one: it exists, but it
-// cannot be read whole.
-ValueRead QueryValue(HKEY key, const char* name, RegistryData* data) {
+// cannot be read whole. A missing key reads as a missing value.
+ValueRead QueryValue(const char* keyText, const char* name, RegistryData* data) {
   std::memset(data->bytes, 0, sizeof(data->bytes));
   DWORD size = kRegistryDataBytes;
-  LONG status = RegQueryValueExA(key, name, nullptr, &data->type, data->bytes, &size);
+  LONG status = DoorQueryRegValue(RootKeyOf(keyText), keyText + kRootPrefixChars, name, &data->type, data->bytes, &size);
   if (status == ERROR_SUCCESS) return ValueRead::kRead;
   return status == ERROR_MORE_DATA ? ValueRead::kTooLong : ValueRead::kMissing;
 }
@@ -57,10 +57,8 @@ const HandlerRow RegistryCommandRows[] = {
 int FindRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
   if (!argument.Read(context, line)) return argument.end;
-  RegKey key;
   const char* keyText = argument[1];
-  bool found = RegOpenKeyExA(RootKeyOf(keyText), keyText + kRootPrefixChars, 0, KEY_READ, key.receive()) ==
-               ERROR_SUCCESS;
+  const bool found = DoorRegKeyOpens(RootKeyOf(keyText), keyText + kRootPrefixChars, KEY_READ);
   return StoreOrFail(context, line, argument[0], TrueOrFalse(found));
 }
 
@@ -70,13 +68,12 @@ int GetRegValueCommand(ScriptContext* context, const ScriptLine* line) {
   const char* variable = argument[0];
   const char* keyText = argument[1];
 
-  RegKey key;
-  if (RegOpenKeyExA(RootKeyOf(keyText), keyText + kRootPrefixChars, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) {
+  if (!DoorRegKeyOpens(RootKeyOf(keyText), keyText + kRootPrefixChars, KEY_READ)) {
     return StoreOrFail(context, line, variable, "");
   }
   RegistryData data;
   char text[kRegistryDataBytes + 1] = "";
-  const ValueRead read = QueryValue(key.get(), argument[2], &data);
+  const ValueRead read = QueryValue(keyText, argument[2], &data);
   // A value that does not fit is never stored cut: the variable keeps what it held.
   if (read == ValueRead::kTooLong) return FailLine(context, line, kResultInvalidRegistryValue);
   if (read == ValueRead::kRead) {
@@ -88,7 +85,6 @@ int GetRegValueCommand(ScriptContext* context, const ScriptLine* line) {
       CopyText(text, sizeof(text), reinterpret_cast<const char*>(data.bytes));  // up to the first NUL
     }
   }
-  key.Close();
   return StoreOrFail(context, line, variable, text);
 }
 
@@ -111,16 +107,14 @@ int SetRegValueCommand(ScriptContext* context, const ScriptLine* line) {
 
   const HKEY root = RootKeyOf(argument[0]);
   const char* keyPath = argument[0] + kRootPrefixChars;
-  RegKey key;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ | KEY_WRITE, key.receive()) == ERROR_SUCCESS) {
-    key.Close();
+  if (DoorRegKeyOpens(root, keyPath, KEY_READ | KEY_WRITE)) {
     if (DoorSetRegValue(root, keyPath, argument[1], type, bytes, size) != ERROR_SUCCESS) {
       return FailLine(context, line, kResultCannotWriteRegistry);
     }
     return kResultOk;
   }
   // A key that exists but may only be read is left as it is, and that is no failure.
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) return kResultOk;
+  if (DoorRegKeyOpens(root, keyPath, KEY_READ)) return kResultOk;
   return FailLine(context, line, kResultCannotOpenRegistryKey);
 }
 
@@ -134,16 +128,16 @@ int CreateRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
   const int form = SplitArgument(row, text, &fields);
   if (form == kResultNoRegistryRoot) return FailLine(context, line, form);
 
-  RegKey parent;
   const char* parentText = fields.field[0];
-  if (RegOpenKeyExA(RootKeyOf(parentText), parentText + kRootPrefixChars, 0, KEY_WRITE, parent.receive()) !=
-      ERROR_SUCCESS) {
-    return kResultOk;
-  }
+  const HKEY root = RootKeyOf(parentText);
+  const char* parentPath = parentText + kRootPrefixChars;
+  if (!DoorRegKeyOpens(root, parentPath, KEY_WRITE)) return kResultOk;
   if (form != kResultOk) return FailLine(context, line, form);  // no name: a mistake, and it says so
-  RegKey child;
-  if (RegOpenKeyExA(parent.get(), fields.field[1], 0, KEY_WRITE, child.receive()) != ERROR_SUCCESS) {
-    DoorCreateRegKey(RootKeyOf(parentText), parentText + kRootPrefixChars, fields.field[1]);  // a failure is not reported
+  char childPath[kArgumentCopyChars];
+  CopyText(childPath, sizeof(childPath), parentPath);
+  if (childPath[0] != '\0') AppendText(childPath, sizeof(childPath), "\\");
+  if (!AppendText(childPath, sizeof(childPath), fields.field[1]) || !DoorRegKeyOpens(root, childPath, KEY_WRITE)) {
+    DoorCreateRegKey(root, parentPath, fields.field[1]);  // a failure is not reported
   }
   return kResultOk;
 }
@@ -151,18 +145,10 @@ int CreateRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
 int DeleteRegValueCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
   if (!argument.Read(context, line)) return argument.end;
-  RegKey key;
-  if (RegOpenKeyExA(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars, 0, KEY_WRITE, key.receive()) !=
-      ERROR_SUCCESS) {
-    return kResultOk;
-  }
+  if (!DoorRegKeyOpens(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars, KEY_WRITE)) return kResultOk;
   char name[kPathChars];
   int result = SubstituteVariables(context, argument[1], name, sizeof(name));
-  if (result != kResultOk) {
-    key.Close();
-    return FailLine(context, line, result);
-  }
-  key.Close();
+  if (result != kResultOk) return FailLine(context, line, result);
   DoorDeleteRegValue(RootKeyOf(argument[0]), argument[0] + kRootPrefixChars, name);  // a missing value is no error
   return kResultOk;
 }
@@ -181,12 +167,8 @@ int DeleteEmptyRegKeyCommand(ScriptContext* context, const ScriptLine* line) {
   // but some of its versions look at the subkeys alone; the test is made here instead.
   const HKEY root = RootKeyOf(argument[0]);
   const char* keyPath = argument[0] + kRootPrefixChars;
-  RegKey key;
-  if (RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return kResultOk;
   DWORD subkeys = 1, values = 1;
-  RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                   nullptr, nullptr);
-  key.Close();
+  if (!DoorRegKeyCounts(root, keyPath, &subkeys, &values)) return kResultOk;
   if (subkeys == 0 && values == 0) DoorDeleteRegKey(root, keyPath);
   return kResultOk;
 }
@@ -195,16 +177,9 @@ int IsRegKeyEmptyCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
   if (!argument.Read(context, line)) return argument.end;
   // Values do not make a key non-empty; only subkeys do.
-  bool empty = true;
-  RegKey key;
-  if (RegOpenKeyA(RootKeyOf(argument[1]), argument[1] + kRootPrefixChars, key.receive()) == ERROR_SUCCESS) {
-    DWORD subkeys = 0;
-    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-      empty = subkeys == 0;
-    }
-  }
-  key.Close();
+  DWORD subkeys = 0, values = 0;
+  const bool empty = !DoorRegKeyCounts(RootKeyOf(argument[1]), argument[1] + kRootPrefixChars, &subkeys, &values) ||
+                     subkeys == 0;
   return StoreOrFail(context, line, argument[0], TrueOrFalse(empty));
 }
 
@@ -218,17 +193,11 @@ int DeleteRegKeyRecursiveCommand(ScriptContext* context, const ScriptLine* line)
 int FindRegValueCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<> argument;
   if (!argument.Read(context, line)) return argument.end;  // returned, not reported
-  bool found = false;
-  RegKey key;
-  if (RegOpenKeyExA(RootKeyOf(argument[1]), argument[1] + kRootPrefixChars, 0, KEY_READ, key.receive()) ==
-      ERROR_SUCCESS) {
-    RegistryData data;
-    // An empty string counts as no value; an empty value of any other type is found.
-    // A value too long to read is there all the same.
-    const ValueRead read = QueryValue(key.get(), argument[2], &data);
-    found = read == ValueRead::kTooLong ||
-            (read == ValueRead::kRead && !(data.type == REG_SZ && data.bytes[0] == 0));
-  }
-  key.Close();
+  // An empty string counts as no value; an empty value of any other type is found.
+  // A value too long to read is there all the same.
+  RegistryData data;
+  const ValueRead read = QueryValue(argument[1], argument[2], &data);
+  const bool found = read == ValueRead::kTooLong ||
+                     (read == ValueRead::kRead && !(data.type == REG_SZ && data.bytes[0] == 0));
   return SymbolSet(context->symbols, argument[0], TrueOrFalse(found));
 }

@@ -71,7 +71,7 @@ const SpecialFolderRow* FindSpecialFolder(const char* name) {
 }
 
 bool IsFolder(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = DoorFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -83,7 +83,6 @@ struct SecurityApi {
   using SetEntriesFn = DWORD(WINAPI*)(ULONG, PEXPLICIT_ACCESS_A, PACL, PACL*);
   using InitDescriptorFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
   using SetDaclFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
-  using SetFileSecurityFn = BOOL(WINAPI*)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
 
   AllocateSidFn allocateSid = nullptr;
   FreeSidFn freeSid = nullptr;
@@ -158,7 +157,7 @@ bool CreateStartMenuShortcut(const char* target, const char* name) {
     if (SUCCEEDED(hr)) {
       wchar_t widePath[MAX_PATH] = L"";
       MultiByteToWideChar(CP_ACP, 0, shortcut, -1, widePath, MAX_PATH);
-      hr = shortcut[0] != '\0' && DoorBeforeFileWrite(shortcut) ? file->Save(widePath, TRUE) : E_FAIL;
+      hr = shortcut[0] != '\0' ? DoorSaveShortcut(file, widePath, shortcut, target) : E_FAIL;
       file->Release();
     }
     link->Release();
@@ -172,7 +171,7 @@ bool CreateStartMenuShortcut(const char* target, const char* name) {
 bool CreateFolderForEveryone(const char* path) {
   if ((GetVersion() & 0x80000000u) != 0) {  // the 9x family has no access lists
     SECURITY_ATTRIBUTES plain = {sizeof(plain), nullptr, FALSE};
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || DoorCreateFolder(path, &plain);
+    return DoorFileAttributes(path) != INVALID_FILE_ATTRIBUTES || DoorCreateFolder(path, &plain);
   }
   LoadedModule advapi(LoadSystemLibrary("Advapi32.dll"));
   SecurityApi api;
@@ -194,14 +193,12 @@ bool CreateFolderForEveryone(const char* path) {
     SECURITY_DESCRIPTOR descriptor = {};
     if (api.initDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
         api.setDacl(&descriptor, TRUE, list, FALSE)) {
-      if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
-        done = DoorBeforeFolderSecurity(path) &&
-               api.setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+      if (DoorFileAttributes(path) != INVALID_FILE_ATTRIBUTES) {
+        done = DoorSetFolderSecurity(path, api.setFileSecurity, &descriptor) != FALSE;
       } else {
         SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
         done = DoorCreateFolder(path, &attributes) != FALSE ||
-               (DoorBeforeFolderSecurity(path) &&
-                api.setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE);
+               DoorSetFolderSecurity(path, api.setFileSecurity, &descriptor) != FALSE;
       }
     }
     LocalFree(list);
@@ -271,7 +268,7 @@ int CreateSpecialDirCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<kPathChars> argument;
   if (!argument.Read(context, line)) return argument.end;
   const char* path = argument[0];
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = DoorFileAttributes(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return FailLine(context, line, kResultBadSwitch);
   }

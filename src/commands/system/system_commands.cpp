@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "platform/change_door.h"
+#include "platform/file_version.h"
 #include "platform/message_wait.h"
 #include "engine/acting_text.h"
 #include "engine/argument_reader.h"
@@ -38,24 +39,6 @@ bool WindowsVersion(OSVERSIONINFOA* version) {
   std::memset(version, 0, sizeof(*version));
   version->dwOSVersionInfoSize = sizeof(*version);
   return GetVersionExA(version) != FALSE;
-}
-
-// "%u.%u.%u.%u" of the file version, or "0" when the file has none (or is missing).
-void ReadFileVersion(const char* file, char* text, size_t size) {
-  CopyText(text, size, "0");
-  DWORD handle = 0;
-  DWORD bytes = GetFileVersionInfoSizeA(file, &handle);
-  if (bytes == 0) return;
-  void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
-  if (block == nullptr) return;
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  if (GetFileVersionInfoA(file, handle, bytes, block) &&
-      VerQueryValueA(block, "\\", reinterpret_cast<void**>(&fixed), &length) && length != 0) {
-    std::snprintf(text, size, "%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                  HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
-  }
-  HeapFree(GetProcessHeap(), 0, block);
 }
 
 struct ProductTypeRow {
@@ -110,7 +93,7 @@ int GetFileVersionCommand(ScriptContext* context, const ScriptLine* line) {
   *out = '\0';
 
   char version[64];
-  ReadFileVersion(substituted, version, sizeof(version));
+  ReadFileVersion(DoorContentPath(substituted).c_str(), version, sizeof(version));
   return StoreOrFail(context, line, variable, version);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "host/com_object.h"
 #include "host/host_link.h"
@@ -16,6 +17,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "base/text.h"
+#include "platform/change_door.h"
 #include "platform/final_status_win32.h"
 
 namespace {
@@ -151,6 +153,11 @@ int InstallCabCommand(ScriptContext* context, const ScriptLine* line) {
   CabArguments args;
   int result = ParseCabArguments(context, line, &args);
   if (result != kResultOk) return FailLine(context, line, result);
+  // A what-if run installs nothing and plans on the installer's success.
+  const std::string planned = "Would install CAB package " + std::string(args.package);
+  if (DoorPlansInstead(PlanKind::kInstaller, args.package, planned.c_str())) {
+    return SymbolSet(context->symbols, args.variable, "TRUE");
+  }
 
   HANDLE completed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (completed == nullptr) return kResultOk;
@@ -187,6 +194,9 @@ int InstallCabCommand(ScriptContext* context, const ScriptLine* line) {
 }
 
 int ResetLastUpdateCommand(ScriptContext*, const ScriptLine*) {
+  if (DoorPlansInstead(PlanKind::kInstaller, "", "Would reset the installer's record of the last update")) {
+    return kResultOk;
+  }
   ICabInstaller* installer = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_CabInstaller, nullptr, CLSCTX_ALL, IID_ICabInstaller,
                                  reinterpret_cast<void**>(&installer)))) {

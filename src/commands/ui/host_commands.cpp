@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "host/host_link.h"
 #include "host/host_text.h"
@@ -13,6 +14,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "base/text.h"
+#include "platform/change_door.h"
 #include "platform/final_status.h"
 
 namespace {
@@ -57,6 +59,8 @@ int StartUserAppCommand(ScriptContext* context, const ScriptLine* line) {
   if (result != kResultOk) return result;
   TrimText(substituted);
   CopyText(number, sizeof(number), argument[1]);
+  const std::string planned = "Would ask the host to start " + std::string(substituted);
+  if (DoorPlansInstead(PlanKind::kProgram, substituted, planned.c_str())) return kResultOk;
   if (IHostAppUtil* appUtil = HostAppUtil()) {
     BSTR wide = AnsiToBstr(substituted);
     appUtil->StartUserApp(wide, TextToLong(number));
@@ -68,6 +72,8 @@ int StartUserAppCommand(ScriptContext* context, const ScriptLine* line) {
 int CloseUserAppCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<kPathChars> argument;
   if (!argument.Read(context, line)) return argument.end;
+  const std::string planned = "Would ask the host to close " + std::string(argument[0]);
+  if (DoorPlansInstead(PlanKind::kProcess, argument[0], planned.c_str())) return kResultOk;
   if (IHostAppUtil* appUtil = HostAppUtil()) {
     BSTR wide = AnsiToBstr(argument[0]);
     BSTR empty = SysAllocString(L"");

@@ -13,6 +13,7 @@
 #include "engine/result_codes.h"
 #include "engine/symbols.h"
 #include "base/text.h"
+#include "platform/change_door.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ int ShowMsgCommand(ScriptContext* context, const ScriptLine* line) {
   ArgumentFields fields;
   int end = kResultOk;
   ReadArgument(context, line, text, sizeof(text), &fields, &end);  // shown up to an undefined name
-  MessageBoxA(nullptr, text, kShowMsgCaption, MB_ICONINFORMATION | MB_SERVICE_NOTIFICATION);
+  DoorAsk(text, kShowMsgCaption, MB_ICONINFORMATION | MB_SERVICE_NOTIFICATION);
   return kResultOk;
 }
 
@@ -129,13 +130,14 @@ int YesNoCommand(ScriptContext* context, const ScriptLine* line) {
   char text[kQuestionChars];
   int result = SubstituteVariables(context, argument[1], text, sizeof(text));
   if (result != kResultOk) return FailLine(context, line, result);
-  int answer = MessageBoxA(nullptr, text, kYesNoCaption, MB_ICONQUESTION | MB_YESNO);
+  int answer = DoorAsk(text, kYesNoCaption, MB_ICONQUESTION | MB_YESNO);
   return StoreOrFail(context, line, argument[0], answer == IDYES ? "YES" : "NO");
 }
 
 int StartProgressDlgCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<kProgressTextChars> title;  // shown up to an undefined name
   title.Read(context, line);
+  if (!DoorShowsWindows()) return kResultOk;  // a what-if run shows no window
   if (g_progressWindow == nullptr) g_progressWindow = CreateProgressWindow();
   if (g_progressWindow == nullptr) return kResultOk;
   ShowWindow(g_progressWindow, SW_SHOW);

@@ -94,9 +94,10 @@ int SetRebootFlagCommand(ScriptContext* context, const ScriptLine* line) {
 int PromptRebootCommand(ScriptContext* context, const ScriptLine* line) {
   LineArgument<kQuestionChars> question;  // shown up to an undefined name
   question.Read(context, line);
-  if (MessageBoxA(nullptr, question[0], kPromptCaption, MB_YESNO | MB_ICONQUESTION | MB_SERVICE_NOTIFICATION) != IDYES) {
+  if (DoorAsk(question[0], kPromptCaption, MB_YESNO | MB_ICONQUESTION | MB_SERVICE_NOTIFICATION) != IDYES) {
     return kResultOk;
   }
+  if (DoorPlansInstead(PlanKind::kRestart, "", "Would restart the machine")) return kResultOk;
   if (!IsNtFamily()) {
     HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RestartFrom9x, nullptr, 0, nullptr));
     if (thread != nullptr) CloseHandle(thread);
