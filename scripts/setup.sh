@@ -17,7 +17,7 @@ else
     g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
     gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32
     wine wine64 xvfb xauth
-    zip git
+    zip git jq
     "$@"
   )
 fi
