@@ -18,8 +18,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Tests run the Windows programs under Wine.
-find_program(KIVRUN_WINE wine)
-if(KIVRUN_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KIVRUN_WINE})
+# Tests run the Windows programs under Wine. The 64-bit ones go straight to the 64-bit loader:
+# once the 32-bit Wine is installed (scripts/test-i686.sh), plain `wine` starts every program
+# through the 32-bit loader, which these machines only emulate.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  find_program(KIVRUN_WINE64 wine64 PATHS /usr/lib/wine)
+  set(kivrun_wine ${KIVRUN_WINE64})
+else()
+  find_program(KIVRUN_WINE wine)
+  set(kivrun_wine ${KIVRUN_WINE})
+endif()
+if(kivrun_wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${kivrun_wine})
 endif()

@@ -5,6 +5,11 @@ mkdir -p "$WINEPREFIX"
 
 source scripts/strict.sh
 
+# The 64-bit programs go straight to the 64-bit loader: once the 32-bit Wine is installed
+# (scripts/test-i686.sh), plain `wine` and `wineboot` start everything through the 32-bit
+# loader, which these machines only emulate. wineserver stays the 64-bit one either way.
+wine() { /usr/lib/wine/wine64 "$@"; }
+
 # Starts Wine afresh, as a machine starts again: a server still running (or left from an
 # earlier run, which would refuse -p) ends first; the new one stays until the calling script
 # exits; wineboot then carries out what was scheduled for the next start (pending deletions,
@@ -23,7 +28,7 @@ start_wine() {
     sleep 1
   done
   # Its own status is not the judge: the tests find out whether the start did its work.
-  wineboot >/dev/null 2>&1 </dev/null || echo "wineboot ended with $?; the tests judge the start" >&2
+  wine wineboot >/dev/null 2>&1 </dev/null || echo "wineboot ended with $?; the tests judge the start" >&2
 }
 
 start_wine
