@@ -92,7 +92,7 @@ DWORD RunProgramCapturing(const std::string& program, const std::vector<std::str
 DWORD RunKivrun(const std::vector<std::string>& arguments) { return RunProgram(BinFolder() + "Kivrun.exe", arguments); }
 
 std::vector<std::string> RunUnderHost(const std::vector<std::string>& hostOptions,
-                                      const std::vector<std::string>& kivrunArguments) {
+                                      const std::vector<std::string>& kivrunArguments, DWORD timeoutMs) {
   std::string record = WorkFolder() + "host-record.txt";
   Remove(record);
   std::vector<std::string> arguments = hostOptions;
@@ -100,7 +100,7 @@ std::vector<std::string> RunUnderHost(const std::vector<std::string>& hostOption
   arguments.push_back(record);
   arguments.push_back("--");
   arguments.insert(arguments.end(), kivrunArguments.begin(), kivrunArguments.end());
-  RunProgram(BinFolder() + "kivrun_test_host.exe", arguments);
+  RunProgram(BinFolder() + "kivrun_test_host.exe", arguments, timeoutMs);
 
   std::vector<std::string> lines;
   std::istringstream text(ReadText(record));

@@ -24,7 +24,7 @@ DWORD RunKivrun(const std::vector<std::string>& arguments);
 
 // Runs Kivrun under the test host; gives the host's record, one call per line.
 std::vector<std::string> RunUnderHost(const std::vector<std::string>& hostOptions,
-                                      const std::vector<std::string>& kivrunArguments);
+                                      const std::vector<std::string>& kivrunArguments, DWORD timeoutMs = 60000);
 
 // A log file of its own for one test, removed first.
 std::string FreshLog(const std::string& name);
