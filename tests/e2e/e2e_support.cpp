@@ -1,5 +1,8 @@
 #include "e2e_support.h"
 
+#include <shlobj.h>
+
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -169,4 +172,40 @@ HeldFile::~HeldFile() {
   }
   CloseHandle(ready_);
   CloseHandle(release_);
+}
+
+void RemoveTree(const std::string& tree) {
+  const std::string path = !tree.empty() && tree.back() == '\\' ? tree.substr(0, tree.size() - 1) : tree;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    DeleteFileA(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) {
+        RemoveTree(path + "\\" + found.cFileName);
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string WindowsFile(const char* name) {
+  char windows[MAX_PATH] = "";
+  GetWindowsDirectoryA(windows, sizeof(windows));
+  return std::string(windows) + "\\" + name;
+}
+
+std::string ShellFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+  return path;
 }

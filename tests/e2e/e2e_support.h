@@ -11,6 +11,12 @@ std::string WorkFolder();        // C:\kivtest\, created on first use
 std::string WriteScript(const std::string& name, const std::string& text);  // gives its path
 std::string ReadText(const std::string& path);
 void Remove(const std::string& path);
+// A file, or a folder with everything below it (read-only entries too); with or without a
+// trailing backslash.
+void RemoveTree(const std::string& path);
+bool Exists(const std::string& path);
+std::string WindowsFile(const char* name);  // the Windows folder's file
+std::string ShellFolder(int csidl);         // a shell folder's path
 
 // Starts `program` with the arguments (each passed as its own word, unquoted unless it has
 // blanks) and gives its exit code, or -2 when it could not start.

@@ -33,39 +33,9 @@ const char kNone[] = "(none)";
 
 // --- The workstation: files, registry, service, processes --------------------------------
 
-std::string ShellFolder(int csidl) {
-  char path[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
-  return path;
-}
-
 std::string VornaFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Vorna\\"; }
 std::string InstallDir() { return VornaFolder() + "Scan\\"; }
 std::string Shortcut() { return ShellFolder(CSIDL_COMMON_STARTMENU) + "\\Vorna Scan.lnk"; }
-std::string WindowsFile(const char* name) {
-  char windows[MAX_PATH] = "";
-  GetWindowsDirectoryA(windows, sizeof(windows));
-  return std::string(windows) + "\\" + name;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((folder + "*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path + "\\");
-      else DeleteFileA(path.c_str());
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
 
 // A registry value's type and bytes; false when it is missing.
 bool ReadValue(HKEY root, const char* key, const char* name, DWORD* type, std::string* data) {

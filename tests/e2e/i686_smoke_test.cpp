@@ -93,19 +93,8 @@ std::string UpdateScript() {
   return script;
 }
 
-std::string ShellFolder(int csidl) {
-  char path[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
-  return path;
-}
-
 std::string InstallDir() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\VornaSmoke\\"; }
 std::string Package() { return WorkFolder() + "smoke32\\"; }
-std::string WindowsFile(const char* name) {
-  char windows[MAX_PATH] = "";
-  GetWindowsDirectoryA(windows, sizeof(windows));
-  return std::string(windows) + "\\" + name;
-}
 
 void AgeByADay(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -117,25 +106,6 @@ void AgeByADay(const std::string& path) {
   written.dwHighDateTime = time.HighPart;
   SetFileTime(file, nullptr, nullptr, &written);
   CloseHandle(file);
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((folder + "*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path + "\\");
-      else DeleteFileA(path.c_str());
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
 }
 
 std::string Value(HKEY root, const char* key, const char* name) {

@@ -42,7 +42,6 @@ std::string Difference(const Snapshot& before, const Snapshot& after, Times time
 
 // Building a start state: files with fixed contents, attributes and times (day 1 to 28 of
 // January 2020, at noon), and registry values of any type.
-void RemoveTree(const std::string& path);  // read-only entries too
 void PutFile(const std::string& path, const std::string& bytes, int day, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 void PutValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
 void DeleteKeyTree(HKEY root, const std::string& key);

@@ -89,12 +89,6 @@ const std::vector<std::string> k9xLines = {
 const char* const kJournalPhrases[] = {"Journal committed", "Journal folder", "Undone: ", "Not undone: ",
                                        "Rolled back ", "Rollback incomplete", "Recovering the unfinished run"};
 
-std::string WindowsFile(const char* name) {
-  char windows[MAX_PATH] = "";
-  GetWindowsDirectoryA(windows, sizeof(windows));
-  return std::string(windows) + "\\" + name;
-}
-
 std::string Shortcut(int csidl) {
   char folder[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
