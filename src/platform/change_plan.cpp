@@ -19,6 +19,12 @@ int g_answer = 0;  // /WhatIfAnswer=: IDYES, IDNO, or 0 for each box's default
 
 bool Describing() { return CurrentDoorMode() == DoorMode::kDescribe; }
 
+// A change the machine shows would be refused: the call fails with the Win32 error it would give.
+BOOL Refuse(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
 PlanOrigin Origin() {
   PlanOrigin origin;
   origin.line = ChangeLine();
@@ -242,19 +248,15 @@ void PlanNoteOpaque(const char*) { AssumeFromNextLine(ChangeLine(), ChangeComman
 BOOL PlanCopyFile(const char* source, const char* target) {
   const DWORD sourceAttributes = DoorFileAttributes(source);
   if (sourceAttributes == INVALID_FILE_ATTRIBUTES || (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
+    return Refuse(ERROR_FILE_NOT_FOUND);
   }
   const DWORD targetAttributes = DoorFileAttributes(target);
   const bool replaces = targetAttributes != INVALID_FILE_ATTRIBUTES;
+  // CopyFileA refuses a folder or a read-only file.
   if (replaces && (targetAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);  // as CopyFileA refuses a folder or a read-only file
-    return FALSE;
+    return Refuse(ERROR_ACCESS_DENIED);
   }
-  if (!FolderThroughPlan(ParentOf(target))) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
+  if (!FolderThroughPlan(ParentOf(target))) return Refuse(ERROR_PATH_NOT_FOUND);
   const std::string content = DoorContentPath(source);
   const std::string before = replaces ? DescribedThroughPlan(target) : "";
   const std::string after = Described(content);
@@ -270,18 +272,10 @@ BOOL PlanCopyFile(const char* source, const char* target) {
 
 BOOL PlanDeleteFile(const char* path) {
   const DWORD attributes = DoorFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (PlannedPathAt(path) == nullptr && HeldNow(path, DELETE)) {
-    SetLastError(ERROR_SHARING_VIOLATION);  // the caller schedules it for the restart
-    return FALSE;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Refuse(ERROR_FILE_NOT_FOUND);
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return Refuse(ERROR_ACCESS_DENIED);
+  // A file another program holds: the caller schedules it for the restart.
+  if (PlannedPathAt(path) == nullptr && HeldNow(path, DELETE)) return Refuse(ERROR_SHARING_VIOLATION);
   const std::string before = DescribedThroughPlan(path);
   AddPlanEntry(PlanKind::kFile, path, before, "", "Would delete " + std::string(path) + " " + before);
   PlanPath(path, PlannedGone());
@@ -292,10 +286,7 @@ BOOL PlanDeleteFile(const char* path) {
 // archive bit before a deletion or a copy is no entry of its own.
 BOOL PlanSetFileAttributes(const char* path, DWORD attributes) {
   const DWORD before = DoorFileAttributes(path);
-  if (before == INVALID_FILE_ATTRIBUTES) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
+  if (before == INVALID_FILE_ATTRIBUTES) return Refuse(ERROR_FILE_NOT_FOUND);
   constexpr DWORD kSeen = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   if ((before & kSeen) == (attributes & kSeen)) return TRUE;
   AddPlanEntry(PlanKind::kFile, path, AttributeWords(before), AttributeWords(attributes),
@@ -310,14 +301,8 @@ BOOL PlanSetFileAttributes(const char* path, DWORD attributes) {
 }
 
 BOOL PlanCreateFolder(const char* path) {
-  if (DoorFileAttributes(path) != INVALID_FILE_ATTRIBUTES) {
-    SetLastError(ERROR_ALREADY_EXISTS);
-    return FALSE;
-  }
-  if (!FolderThroughPlan(ParentOf(path))) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
+  if (DoorFileAttributes(path) != INVALID_FILE_ATTRIBUTES) return Refuse(ERROR_ALREADY_EXISTS);
+  if (!FolderThroughPlan(ParentOf(path))) return Refuse(ERROR_PATH_NOT_FOUND);
   AddPlanEntry(PlanKind::kFolder, path, "", "folder", "Would create folder " + std::string(path));
   PlannedPath planned = PlannedFile("", FILE_ATTRIBUTE_DIRECTORY);
   planned.state = PlannedPathState::kFolder;
@@ -327,18 +312,9 @@ BOOL PlanCreateFolder(const char* path) {
 
 BOOL PlanRemoveFolder(const char* path) {
   const DWORD attributes = DoorFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    SetLastError(ERROR_DIRECTORY);
-    return FALSE;
-  }
-  if (!EmptyThroughPlan(path)) {
-    SetLastError(ERROR_DIR_NOT_EMPTY);
-    return FALSE;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Refuse(ERROR_FILE_NOT_FOUND);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Refuse(ERROR_DIRECTORY);
+  if (!EmptyThroughPlan(path)) return Refuse(ERROR_DIR_NOT_EMPTY);
   AddPlanEntry(PlanKind::kFolder, path, "folder", "", "Would remove folder " + std::string(path));
   PlanPath(path, PlannedGone());
   return TRUE;
@@ -363,10 +339,7 @@ bool PlanReplaceFileText(const char* path, const std::string& text) {
 }
 
 BOOL PlanWriteIniValue(const char* section, const char* key, const char* value, const char* file) {
-  if (!FolderThroughPlan(ParentOf(file))) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
+  if (!FolderThroughPlan(ParentOf(file))) return Refuse(ERROR_PATH_NOT_FOUND);
   std::string text;
   const DWORD attributes = DoorFileAttributes(file);
   if (attributes != INVALID_FILE_ATTRIBUTES) DoorReadFileText(file, &text);
