@@ -190,21 +190,11 @@ bool RecordFolderSecurity(const char* path) {
   return Append(record);
 }
 
-}  // namespace
-
-void SetDoorMode(DoorMode mode) {
-  g_mode = mode;
-  if (mode == DoorMode::kDescribe) StartDescribing();
-  SetIrreversibleNote(mode == DoorMode::kJournal ? DoorNoteIrreversible
-                      : mode == DoorMode::kDescribe ? PlanNoteOpaque
-                                                    : nullptr);
-}
-DoorMode CurrentDoorMode() { return g_mode; }
-
-BOOL DoorCopyFile(const char* source, const char* target) {
-  if (Describing()) return PlanCopyFile(source, target);
-  if (!Journalling()) return CopyFileA(source, target, FALSE);
-  if (Refused(target)) return FALSE;
+// One journalled copy. A target the journal holds as absent (it was not there, or it has just
+// been moved aside) is made with a copy that refuses to write over a file: one that another
+// program made in between is never overwritten unkept (ERROR_FILE_EXISTS, and the caller
+// keeps it in its turn). Such a copy also looks the name up once, not twice.
+BOOL JournalledCopy(const char* source, const char* target) {
   // A copy that will be refused (no source, a target in use) is refused here first, before
   // anything is kept, with the error the copy gives.
   if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) return FALSE;
@@ -220,8 +210,33 @@ BOOL DoorCopyFile(const char* source, const char* target) {
                                             : !KeepFile(target, moveAside, &movedTo)) {
     return FALSE;
   }
-  if (CopyFileA(source, target, FALSE)) return TRUE;
-  PutBack(target, movedTo);
+  const bool absentNow = attributes == INVALID_FILE_ATTRIBUTES || !movedTo.empty();
+  if (CopyFileA(source, target, absentNow ? TRUE : FALSE)) return TRUE;
+  // A newcomer in the target's place stays; the kept file goes back at the rollback.
+  if (GetLastError() != ERROR_FILE_EXISTS) PutBack(target, movedTo);
+  return FALSE;
+}
+
+}  // namespace
+
+void SetDoorMode(DoorMode mode) {
+  g_mode = mode;
+  if (mode == DoorMode::kDescribe) StartDescribing();
+  SetIrreversibleNote(mode == DoorMode::kJournal ? DoorNoteIrreversible
+                      : mode == DoorMode::kDescribe ? PlanNoteOpaque
+                                                    : nullptr);
+}
+DoorMode CurrentDoorMode() { return g_mode; }
+
+BOOL DoorCopyFile(const char* source, const char* target) {
+  if (Describing()) return PlanCopyFile(source, target);
+  if (!Journalling()) return CopyFileA(source, target, FALSE);
+  if (Refused(target)) return FALSE;
+  constexpr int kNewcomersKept = 3;  // a file that another program makes meanwhile is kept, then the copy made again
+  for (int attempt = 0; attempt < kNewcomersKept; ++attempt) {
+    if (JournalledCopy(source, target)) return TRUE;
+    if (GetLastError() != ERROR_FILE_EXISTS) return FALSE;
+  }
   return FALSE;
 }
 
