@@ -30,7 +30,8 @@ const int kNesting = 4000;  // sections deep, each a CALL of the next: the main 
 // The update: the host's parameters and progress, the registry, the file lists (one file held
 // open by another program, left to the restart), folders, an INI file, services, a process,
 // the shell folders and a shortcut, a CAB package, a reboot flag and a deep nesting; its final
-// status carries what it read back.
+// status carries what it read back. The nesting comes first: its lines fill the log past its
+// cap, and the log is emptied then, so the lines the tests read all come after it.
 std::string UpdateScript() {
   std::string script =
       "[DefaultInstall]\r\n"
@@ -38,6 +39,7 @@ std::string UpdateScript() {
       "GETSPECIALDIR Programs=PROGRAM_FILES\r\n"
       "GETSPECIALDIR Package=CURRENT_KIVSCRIPT\r\n"
       "SET InstallDir=%%Programs%%\\VornaSmoke\r\n"
+      "CALL Depth=Nest1\r\n"
       "PROGRESS 1,10,0,Installing engine %%Engine%%\r\n"
       "CREATEREGKEY HKLM\\SOFTWARE,VornaSmoke\r\n"
       "SETREGVALUE HKLM\\SOFTWARE\\VornaSmoke,EngineVersion=%%Engine%%\r\n"
@@ -73,7 +75,6 @@ std::string UpdateScript() {
       "PROGRESS 1,80,0,Installing the CAB\r\n"
       "INSTALLCAB Cab=%%Package%%\\engine.cab,1,2\r\n"
       "SETREBOOTFLAG VornaSmoke\r\n"
-      "CALL Depth=Nest1\r\n"
       "STARTUSERAPP %%InstallDir%%\\console.exe,1\r\n"
       "SETFINALSTATUS 0,Engine %%Engine%% read %%Read%% level %%Level%% services %%Serving%%/%%Installer%% monitor "
       "%%Monitor%%/%%Left%% shortcut %%Shortcut%% cab %%Cab%% depth %%Depth%%\r\n"
