@@ -9,7 +9,7 @@
 #
 # Builds build/i686 (with the tests) and runs in a Wine prefix of its own, build/i686/wineprefix:
 # a 64-bit prefix with its 32-bit side, so that only the 32-bit programs are emulated (the first
-# run creates it, a few minutes). scripts/package.sh runs it before it writes any archive.
+# run makes it). scripts/package.sh runs it before it writes any archive.
 cd "$(dirname "$0")/.."
 source scripts/strict.sh
 step() { echo "== $*" >&2; }
@@ -54,13 +54,11 @@ if [ "${1:-}" = "--in-display" ]; then
   }
   step "The i686 unit tests"
   run_tests kivrun_unit_tests --gtest_brief=1
-  # The services the update stops and starts, set up with Wine's 64-bit tools (the suite's own
-  # program leaves the service manager alone: see i686_smoke_test.cpp): the tests' service
-  # installed as VornaSmokeService and running, the prefix's MSIServer stopped.
+  # The service the update stops and starts again, set up with Wine's 64-bit tools: the tests'
+  # 32-bit service, installed as VornaSmokeService and running.
   sc() { /usr/lib/wine/wine64 sc "$@" </dev/null >/dev/null 2>&1; }
   sc create VornaSmokeService binPath= "Z:$(pwd -P | tr / '\\')\\build\\i686\\bin\\kivrun_test_service.exe" || true
   sc start VornaSmokeService || true
-  sc stop MSIServer || true
   step "The smoke suite: one update on both routes under the 32-bit host, and the registration"
   run_tests kivrun_i686_smoke_tests
   exit 0
@@ -116,6 +114,6 @@ step "Building the 32-bit programs and tests in build/i686"
 cmake -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/i686 -j "$(nproc)" --target kivrun_unit_tests kivrun_i686_smoke_tests
 
-step "Running them under Wine in build/i686/wineprefix (the first run creates it, a few minutes)"
+step "Running them under Wine in build/i686/wineprefix (the first run makes it)"
 xvfb-run -a scripts/test-i686.sh --in-display
 step "The 32-bit Kivrun.exe passed, in $((SECONDS - started)) s"

@@ -13,12 +13,8 @@
 
 namespace {
 
-// The services: scripts/test-i686.sh installs the tests' service as VornaSmokeService and
-// starts it, and stops the prefix's MSIServer, with Wine's 64-bit tools. Under the emulation a
-// 32-bit program's calls that wait on the 32-bit service's start or end can hang or die (the
-// 32-bit Kivrun.exe dies in STARTSERVICE while that service takes its ten seconds to start,
-// where Wine's own 32-bit sc.exe does not), so the update stops the tests' service and starts
-// the prefix's 64-bit one, and this program leaves the service manager alone.
+// The service: scripts/test-i686.sh installs the tests' 32-bit service as VornaSmokeService and
+// starts it, with Wine's 64-bit tools; the update stops it and starts it again.
 const char kKey[] = "SOFTWARE\\VornaSmoke";
 const char kUserKey[] = "Software\\VornaSmoke";
 const char kCabClassKey[] = "CLSID\\{888B4F80-6403-410E-B357-64D04E626783}";
@@ -61,8 +57,8 @@ std::string UpdateScript() {
       "SET Installer=not asked\r\n"
       "STOPSERVICE VornaSmokeService\r\n"
       "ISSERVICERUNNING Serving=VornaSmokeService\r\n"
-      "STARTSERVICE MSIServer\r\n"
-      "ISSERVICERUNNING Installer=MSIServer\r\n"
+      "STARTSERVICE VornaSmokeService\r\n"
+      "ISSERVICERUNNING Installer=VornaSmokeService\r\n"
       "PROGRESS 1,60,0,Closing the monitor\r\n"
       "CLOSEUSERAPP Vorna Console\r\n"
       "ISPROCESSRUNNING Monitor=vsmon.exe\r\n"
@@ -286,7 +282,7 @@ TEST(I686Smoke, AnUpdateThatTouchesEveryFamilyRunsUnderTheHostOnBothRoutes) {
     EXPECT_TRUE(Contains(text, "Script finished successfully!!")) << text;
     if (route.serviceLog != nullptr) {
       EXPECT_TRUE(Contains(text, route.serviceLog)) << text;
-      EXPECT_TRUE(Contains(text, "Starting service...MSIServer.")) << text;
+      EXPECT_TRUE(Contains(text, "Starting service...VornaSmokeService.")) << text;
     } else {
       EXPECT_FALSE(Contains(text, "service...")) << text;
     }
