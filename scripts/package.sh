@@ -15,7 +15,7 @@
 #   scripts/package.sh --check   builds everything twice, in build/repro-1 and build/repro-2,
 #                                and fails unless the two SHA256SUMS are identical
 # Before any archive is written, scripts/test-i686.sh runs the 32-bit Kivrun.exe and its tests
-# under the emulated 32-bit Wine (as root; about a minute, some ten more on a fresh machine):
+# under the emulated 32-bit Wine (as root; about a minute, some five more on a fresh machine):
 # no archive comes from a tree whose 32-bit program fails them.
 set -euo pipefail
 shopt -s inherit_errexit
