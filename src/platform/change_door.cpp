@@ -6,6 +6,7 @@
 #include "platform/change_journal.h"
 #include "platform/change_line.h"
 #include "platform/change_plan.h"
+#include "platform/copies_ahead.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/registry_tree.h"
 #include "platform/safe_rewrite.h"
@@ -30,16 +31,6 @@ bool Refused(const char* path, bool orHolds = false) {
   return true;
 }
 
-JournalRecord NewRecord(UndoKind kind, const char* text0 = "", const char* text1 = "") {
-  JournalRecord record;
-  record.kind = kind;
-  record.line = ChangeLine();
-  record.command = ChangeCommand();
-  record.text[0] = text0;
-  record.text[1] = text1;
-  return record;
-}
-
 // A change whose undo could not be written is not made: the call fails as a full disk does.
 bool Append(const JournalRecord& record) {
   if (AppendRecord(record)) return true;
@@ -55,16 +46,16 @@ bool Find(const char* path, WIN32_FIND_DATAA* found) {
   return true;
 }
 
-std::string TimesOf(const WIN32_FIND_DATAA& found) {
-  const FILETIME times[3] = {found.ftCreationTime, found.ftLastAccessTime, found.ftLastWriteTime};
-  return std::string(reinterpret_cast<const char*>(times), sizeof(times));
-}
-
 // A fresh place for a kept file; a journal folder that cannot take one fails as a full disk.
 bool NextKeptPath(std::string* kept) {
   if (KeptPath(kept)) return true;
   SetLastError(ERROR_WRITE_FAULT);
   return false;
+}
+
+std::string TimesOf(const WIN32_FIND_DATAA& found) {
+  const FILETIME times[3] = {found.ftCreationTime, found.ftLastAccessTime, found.ftLastWriteTime};
+  return std::string(reinterpret_cast<const char*>(times), sizeof(times));
 }
 
 // Copies a file into the journal so that its name appears only once the copy is whole.
@@ -93,10 +84,10 @@ bool KeepFile(const char* path, bool moveAside, std::string* movedTo = nullptr) 
   std::string kept;
   if (moveAside) {
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Append(NewRecord(UndoKind::kFileBefore, path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Append(LineRecord(UndoKind::kFileBefore, path));
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;  // the call will refuse it
     if (!NextKeptPath(&kept)) return false;
-    JournalRecord record = NewRecord(UndoKind::kFileBefore, path, kept.c_str());
+    JournalRecord record = LineRecord(UndoKind::kFileBefore, path, kept.c_str());
     record.number[0] = attributes;
     if (!Append(record)) return false;
     if (MoveFileA(path, kept.c_str())) {
@@ -106,10 +97,10 @@ bool KeepFile(const char* path, bool moveAside, std::string* movedTo = nullptr) 
     if (GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
   }
   WIN32_FIND_DATAA found;
-  if (!Find(path, &found)) return Append(NewRecord(UndoKind::kFileBefore, path));
+  if (!Find(path, &found)) return Append(LineRecord(UndoKind::kFileBefore, path));
   if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
   if (!NextKeptPath(&kept)) return false;
-  JournalRecord record = NewRecord(UndoKind::kFileBefore, path, kept.c_str());
+  JournalRecord record = LineRecord(UndoKind::kFileBefore, path, kept.c_str());
   record.number[0] = found.dwFileAttributes;
   record.data = TimesOf(found);
   return Append(record) && CopyAside(path, kept);
@@ -132,7 +123,7 @@ bool TargetWritable(const char* target) {
 }
 
 bool RecordRegValue(HKEY root, const char* keyPath, HKEY key, const char* name) {
-  JournalRecord record = NewRecord(UndoKind::kRegValueBefore, keyPath, name);
+  JournalRecord record = LineRecord(UndoKind::kRegValueBefore, keyPath, name);
   record.number[0] = RootKeyNumber(root);
   DWORD type = 0;
   if (ReadRegValue(key, name, &type, &record.data)) {
@@ -145,7 +136,7 @@ bool RecordRegValue(HKEY root, const char* keyPath, HKEY key, const char* name) 
 bool RecordRegTree(HKEY root, const char* keyPath) {
   std::vector<RegTreeEntry> tree;
   if (!ReadRegTree(root, keyPath, &tree)) return true;  // nothing there: nothing to delete
-  JournalRecord record = NewRecord(UndoKind::kRegTreeBefore, keyPath);
+  JournalRecord record = LineRecord(UndoKind::kRegTreeBefore, keyPath);
   record.number[0] = RootKeyNumber(root);
   record.data = EncodeRegTree(tree);
   return Append(record);
@@ -184,21 +175,42 @@ bool RecordFolderSecurity(const char* path) {
   DWORD needed = 0;
   getSecurity(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
   if (needed == 0) return false;
-  JournalRecord record = NewRecord(UndoKind::kSecurityBefore, path);
+  JournalRecord record = LineRecord(UndoKind::kSecurityBefore, path);
   record.data.assign(needed, '\0');
   if (!getSecurity(path, DACL_SECURITY_INFORMATION, &record.data[0], needed, &needed)) return false;
   return Append(record);
+}
+
+// Keeps the target as its record written ahead says (nothing there, or a plain file moved
+// aside), that record now counting as a change. A move that the journal's volume refuses
+// falls back to a copy under a record of its own.
+bool KeepAsWrittenAhead(const char* target, const CopyAhead& ahead, std::string* movedTo) {
+  CountChangeMadeAhead();
+  if (ahead.attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (MoveFileA(target, ahead.kept.c_str())) {
+    *movedTo = ahead.kept;
+    return true;
+  }
+  return GetLastError() == ERROR_NOT_SAME_DEVICE && KeepFile(target, true, movedTo);
 }
 
 // One journalled copy. A target the journal holds as absent (it was not there, or it has just
 // been moved aside) is made with a copy that refuses to write over a file: one that another
 // program made in between is never overwritten unkept (ERROR_FILE_EXISTS, and the caller
 // keeps it in its turn). Such a copy also looks the name up once, not twice.
+//
+// A copy whose record was written ahead takes it: a target recorded as not there is not
+// looked up again (the copy refuses a newcomer all the same), and a plain file recorded as
+// there is moved aside as recorded while its attributes are still those recorded; otherwise
+// it is kept anew.
 BOOL JournalledCopy(const char* source, const char* target) {
   // A copy that will be refused (no source, a target in use) is refused here first, before
   // anything is kept, with the error the copy gives.
   if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) return FALSE;
-  const DWORD attributes = GetFileAttributesA(target);
+  CopyAhead ahead;
+  const bool writtenAhead = TakeCopyAhead(target, &ahead);
+  const DWORD attributes = writtenAhead && ahead.attributes == INVALID_FILE_ATTRIBUTES ? INVALID_FILE_ATTRIBUTES
+                                                                                      : GetFileAttributesA(target);
   if (attributes != INVALID_FILE_ATTRIBUTES && !TargetWritable(target)) return FALSE;
   // A plain target is moved aside and the copy makes the file anew, as an overwrite would
   // leave it. One that is read-only, hidden or a system file is copied aside instead and
@@ -206,10 +218,11 @@ BOOL JournalledCopy(const char* source, const char* target) {
   constexpr DWORD kKeptByOverwrite = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const bool moveAside = attributes == INVALID_FILE_ATTRIBUTES || (attributes & kKeptByOverwrite) == 0;
   std::string movedTo;
-  if (attributes == INVALID_FILE_ATTRIBUTES ? !Append(NewRecord(UndoKind::kFileBefore, target))
-                                            : !KeepFile(target, moveAside, &movedTo)) {
-    return FALSE;
-  }
+  const bool kept = writtenAhead && attributes == ahead.attributes
+                        ? KeepAsWrittenAhead(target, ahead, &movedTo)
+                    : attributes == INVALID_FILE_ATTRIBUTES ? Append(LineRecord(UndoKind::kFileBefore, target))
+                                                            : KeepFile(target, moveAside, &movedTo);
+  if (!kept) return FALSE;
   const bool absentNow = attributes == INVALID_FILE_ATTRIBUTES || !movedTo.empty();
   if (CopyFileA(source, target, absentNow ? TRUE : FALSE)) return TRUE;
   // A newcomer in the target's place stays; the kept file goes back at the rollback.
@@ -240,6 +253,10 @@ BOOL DoorCopyFile(const char* source, const char* target) {
   return FALSE;
 }
 
+void DoorExpectCopies(const std::vector<std::string>& targets) {
+  if (Journalling()) WriteCopiesAhead(targets);
+}
+
 BOOL DoorDeleteFile(const char* path) {
   if (Describing()) return PlanDeleteFile(path);
   if (!Journalling()) return DeleteFileA(path);
@@ -261,7 +278,7 @@ BOOL DoorSetFileAttributes(const char* path, DWORD attributes) {
   if (Journalling()) {
     const DWORD before = GetFileAttributesA(path);
     if (before != INVALID_FILE_ATTRIBUTES && before != attributes) {
-      JournalRecord record = NewRecord(UndoKind::kAttributesBefore, path);
+      JournalRecord record = LineRecord(UndoKind::kAttributesBefore, path);
       record.number[0] = before;
       if (!Append(record)) return FALSE;
     }
@@ -272,7 +289,7 @@ BOOL DoorSetFileAttributes(const char* path, DWORD attributes) {
 BOOL DoorCreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
   if (Describing()) return PlanCreateFolder(path);
   if (Journalling() && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
-      !Append(NewRecord(UndoKind::kFolderCreated, path))) {
+      !Append(LineRecord(UndoKind::kFolderCreated, path))) {
     return FALSE;
   }
   return CreateDirectoryA(path, security);
@@ -284,7 +301,7 @@ BOOL DoorRemoveFolder(const char* path) {
   if (Journalling()) {
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      JournalRecord record = NewRecord(UndoKind::kFolderRemoved, path);
+      JournalRecord record = LineRecord(UndoKind::kFolderRemoved, path);
       record.number[0] = attributes;
       if (!Append(record)) return FALSE;
     }
@@ -297,7 +314,7 @@ bool DoorMoveTreeAside(const char* folder) {
   const DWORD attributes = GetFileAttributesA(folder);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
   std::string kept;
-  if (!NextKeptPath(&kept) || !Append(NewRecord(UndoKind::kTreeMovedAside, folder, kept.c_str()))) return false;
+  if (!NextKeptPath(&kept) || !Append(LineRecord(UndoKind::kTreeMovedAside, folder, kept.c_str()))) return false;
   return MoveFileA(folder, kept.c_str()) != FALSE;
 }
 
@@ -380,7 +397,7 @@ LONG DoorCreateRegKey(HKEY root, const char* parentPath, const char* name) {
   if (Journalling()) {
     const std::string missing = FirstMissingKey(root, parentPath, name);
     if (!missing.empty()) {
-      JournalRecord record = NewRecord(UndoKind::kRegKeyCreated, missing.c_str());
+      JournalRecord record = LineRecord(UndoKind::kRegKeyCreated, missing.c_str());
       record.number[0] = RootKeyNumber(root);
       if (!Append(record)) return ERROR_WRITE_FAULT;
     }
@@ -403,18 +420,18 @@ void DoorDeleteRegKeyTree(HKEY root, const char* keyPath) {
 
 BOOL DoorStopService(SC_HANDLE service, const char* name, SERVICE_STATUS* status) {
   if (Describing()) return PlanStopService(name, status);
-  if (Journalling() && !Append(NewRecord(UndoKind::kServiceStopped, name))) return FALSE;
+  if (Journalling() && !Append(LineRecord(UndoKind::kServiceStopped, name))) return FALSE;
   return ControlService(service, SERVICE_CONTROL_STOP, status);
 }
 
 BOOL DoorStartService(SC_HANDLE service, const char* name) {
   if (Describing()) return PlanStartService(name);
-  if (Journalling() && !Append(NewRecord(UndoKind::kServiceStarted, name))) return FALSE;
+  if (Journalling() && !Append(LineRecord(UndoKind::kServiceStarted, name))) return FALSE;
   return StartServiceA(service, 0, nullptr);
 }
 
 void DoorNoteIrreversible(const char* what) {
-  if (Journalling()) AppendRecord(NewRecord(UndoKind::kIrreversible, what));
+  if (Journalling()) AppendRecord(LineRecord(UndoKind::kIrreversible, what));
 }
 
 BOOL DoorSetProcessPath(const char* value) { return SetEnvironmentVariableA("PATH", value); }

@@ -16,6 +16,7 @@
 #include <objidl.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/what_if_plan.h"
 
@@ -26,6 +27,10 @@ DoorMode CurrentDoorMode();
 
 // Files and folders.
 BOOL DoorCopyFile(const char* source, const char* target);  // CopyFileA(source, target, FALSE)
+// A list that copies many files names the targets of its coming copies first. Journalling,
+// their undo records are written together, with one flush, and each copy takes its own when
+// it comes; acting and describing, nothing happens.
+void DoorExpectCopies(const std::vector<std::string>& targets);
 BOOL DoorDeleteFile(const char* path);                      // DeleteFileA
 BOOL DoorSetFileAttributes(const char* path, DWORD attributes);
 BOOL DoorCreateFolder(const char* path, SECURITY_ATTRIBUTES* security);  // CreateDirectoryA

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "log/log.h"
+#include "platform/change_line.h"
 #include "platform/change_undo.h"
 #include "platform/delete_on_reboot.h"
 #include "platform/safe_rewrite.h"
@@ -28,6 +29,7 @@ struct Journal {
   bool broken = false;  // a record could not be written nor cut off again: nothing more is changed
   std::string keptFolder;  // this run's folder under kept\, made with its first kept file
   unsigned long keptCount = 0;
+  unsigned long changes = 0;  // the records of changes made: what the commit line counts
 };
 
 Journal& TheJournal() {
@@ -51,11 +53,11 @@ bool MakeFolders(const std::string& folder) {
   return IsFolder(folder);
 }
 
-// Removes what the journal kept: a file or a tree in use goes at the next restart.
-void RemoveKept(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+// Removes what the journal kept (its attributes as the folder's listing gives them): a file
+// or a tree in use goes at the next restart. Only a read-only one has its attributes cleared
+// first, so a file costs one call.
+void RemoveKept(const std::string& path, DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     if (!DeleteFileA(path.c_str())) DeleteOnReboot(path.c_str());
     return;
@@ -65,11 +67,16 @@ void RemoveKept(const std::string& path) {
   if (search != INVALID_HANDLE_VALUE) {
     do {
       const std::string name = found.cFileName;
-      if (name != "." && name != "..") RemoveKept(path + "\\" + name);
+      if (name != "." && name != "..") RemoveKept(path + "\\" + name, found.dwFileAttributes);
     } while (FindNextFileA(search, &found));
     FindClose(search);
   }
   if (!RemoveDirectoryA(path.c_str())) DeleteOnReboot(path.c_str());
+}
+
+void RemoveKept(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) RemoveKept(path, attributes);
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
@@ -150,16 +157,29 @@ bool BeginJournal() {
   journal.broken = false;
   journal.keptFolder.clear();
   journal.keptCount = 0;
+  journal.changes = 0;
   return true;
 }
 
 bool JournalRecording() { return TheJournal().recording; }
 
-bool AppendRecord(const JournalRecord& record) {
+JournalRecord LineRecord(UndoKind kind, const char* text0, const char* text1) {
+  JournalRecord record;
+  record.kind = kind;
+  record.line = ChangeLine();
+  record.command = ChangeCommand();
+  record.text[0] = text0;
+  record.text[1] = text1;
+  return record;
+}
+
+namespace {
+
+bool AppendBytes(const std::string& bytes) {
   Journal& journal = TheJournal();
   if (!journal.recording || journal.broken) return false;
   const DWORD end = SetFilePointer(journal.file.get(), 0, nullptr, FILE_END);
-  if (end != INVALID_SET_FILE_POINTER && WriteAll(journal.file.get(), EncodeRecord(record))) return true;
+  if (end != INVALID_SET_FILE_POINTER && WriteAll(journal.file.get(), bytes)) return true;
   // A record written in part would hide every later one: it is cut off again, and when even
   // that fails the journal takes no more changes.
   journal.broken = end == INVALID_SET_FILE_POINTER ||
@@ -167,6 +187,22 @@ bool AppendRecord(const JournalRecord& record) {
                    !SetEndOfFile(journal.file.get()) || !FlushFileBuffers(journal.file.get());
   return false;
 }
+
+}  // namespace
+
+bool AppendRecord(const JournalRecord& record) {
+  if (!AppendBytes(EncodeRecord(record))) return false;
+  ++TheJournal().changes;
+  return true;
+}
+
+bool AppendRecordsAhead(const std::vector<JournalRecord>& records) {
+  std::string bytes;
+  for (const JournalRecord& record : records) bytes += EncodeRecord(record);
+  return bytes.empty() || AppendBytes(bytes);
+}
+
+void CountChangeMadeAhead() { ++TheJournal().changes; }
 
 // Kept files go into a folder of this run's own, a hundred to a subfolder: a name that is
 // not there yet is then looked up in a small folder (Wine reads a whole folder to find out
@@ -213,9 +249,6 @@ void CommitJournal() {
   Journal& journal = TheJournal();
   journal.recording = false;
   journal.file.Close();
-  std::string bytes;
-  std::vector<JournalRecord> records;
-  if (ReadTextFile(InFolder(kJournalName).c_str(), &bytes)) DecodeRecords(bytes, &records);
   // Once the journal is gone nothing is undone any more: it goes before what it kept.
   if (!DeleteFileA(InFolder(kJournalName).c_str()) &&
       !MoveFileA(InFolder(kJournalName).c_str(), InFolder(kCommittedName).c_str())) {
@@ -224,7 +257,7 @@ void CommitJournal() {
     return;
   }
   RemoveKept(InFolder(kKeptName));
-  LogStatus("Journal committed: %u changes.", static_cast<unsigned>(records.size()));
+  LogStatus("Journal committed: %lu changes.", journal.changes);
 }
 
 RollbackOutcome RollBackJournal() {
@@ -255,6 +288,7 @@ RollbackOutcome RollBackJournal() {
     std::string what;
     unsigned long error = 0;
     const UndoResult result = UndoRecord(record, &what, &error);
+    if (result == UndoResult::kNotMade) continue;
     if (result == UndoResult::kFailed) {
       LogError("Not undone: line %lu %s: %s (error %lu)", static_cast<unsigned long>(record.line),
                record.command.c_str(), what.c_str(), error);

@@ -9,6 +9,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/journal_records.h"
 
@@ -44,9 +45,15 @@ void CommitJournal();
 // Whether this run records its changes (BeginJournal succeeded and no commit or rollback
 // has ended it).
 bool JournalRecording();
+// A record of the change the running script line is about to make (ChangeLine names it).
+JournalRecord LineRecord(UndoKind kind, const char* text0 = "", const char* text1 = "");
 // Appends the record, flushed to the disk, before its change is made. False when it could
 // not be written whole: the change must then not be made.
 bool AppendRecord(const JournalRecord& record);
+// Appends records written ahead of their changes (kWrittenAhead), all with one flush. They
+// count among the run's changes only as each change comes (CountChangeMadeAhead).
+bool AppendRecordsAhead(const std::vector<JournalRecord>& records);
+void CountChangeMadeAhead();
 // A fresh path under kept\ for an old file or folder tree.
 bool KeptPath(std::string* path);
 

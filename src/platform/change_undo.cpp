@@ -44,14 +44,19 @@ bool DeleteWhatIsThere(const char* path) {
 UndoResult UndoFile(const JournalRecord& record, std::string* what) {
   const char* path = record.text[0].c_str();
   const std::string& kept = record.text[1];
+  const UndoResult asItWas = record.number[1] == kWrittenAhead ? UndoResult::kNotMade : UndoResult::kUndone;
   if (kept.empty()) {  // it was not there before
-    *what = record.text[0] + (Exists(record.text[0]) ? " removed" : " found as it was");
+    if (!Exists(record.text[0])) {
+      *what = record.text[0] + " found as it was";
+      return asItWas;
+    }
+    *what = record.text[0] + " removed";
     return DeleteWhatIsThere(path) ? UndoResult::kUndone : Failed();
   }
   *what = record.text[0] + " put back";
   if (!Exists(kept)) {  // the change never came, or this undo has been done already
     *what = record.text[0] + " found as it was";
-    return UndoResult::kUndone;
+    return asItWas;
   }
   if (!DeleteWhatIsThere(path)) return Failed();
   if (!MoveFileA(kept.c_str(), path)) {  // the journal lies on another volume

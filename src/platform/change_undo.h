@@ -10,6 +10,7 @@ enum class UndoResult {
   kUndone,  // taken back, or found never made
   kLeft,    // left on purpose (a folder the run made that now holds what no journal undoes)
   kFailed,  // it could not be taken back: the record stays in the journal
+  kNotMade, // a record written ahead whose change never came: nothing to say
 };
 
 // `what` names the change for the log ("C:\Vorna\vsengine.dll put back"); `error` gets the

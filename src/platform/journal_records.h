@@ -14,7 +14,8 @@ constexpr size_t kJournalMagicBytes = sizeof(kJournalMagic) - 1;
 
 enum class UndoKind : uint8_t {
   kFileBefore = 1,    // text 0 the file, text 1 its kept copy ("" when it was not there);
-                      // number 0 its attributes; data its three times (creation, access, write)
+                      // number 0 its attributes; number 1 kWrittenAhead or 0; data its three
+                      // times (creation, access, write)
   kFolderCreated,     // text 0 the folder
   kFolderRemoved,     // text 0 the folder; number 0 its attributes
   kTreeMovedAside,    // text 0 the folder, text 1 where it was moved to
@@ -29,6 +30,10 @@ enum class UndoKind : uint8_t {
   kAttributesBefore,  // text 0 the file or folder; number 0 its attributes
   kLast = kAttributesBefore,
 };
+
+// A file's record written ahead of its change, with those of the copies a list makes next:
+// one whose change never came is passed over in silence when the run is rolled back.
+constexpr uint32_t kWrittenAhead = 1;
 
 constexpr size_t kRecordTexts = 2;
 constexpr size_t kRecordNumbers = 3;

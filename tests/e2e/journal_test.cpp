@@ -499,6 +499,53 @@ TEST_F(JournalRun, AFailingLastLineRollsBackEveryChangeOfTheRun) {
   EXPECT_EQ(JournalLeftovers(), "");
 }
 
+// A long list has the records of its coming copies written ahead, from one reading of the
+// target folder. Whole, it commits exactly the changes it made; stopped part way (a missing
+// source at the tenth entry), its rollback puts back every file it copied over, read-only
+// and hidden ones included, removes those it made, and counts and logs those only: the
+// records of the entries it never reached are passed over in silence.
+TEST_F(JournalRun, ALongListCountsAndUndoesOnlyTheCopiesItMade) {
+  const struct {
+    const char* name;
+    DWORD installed;  // 0: not installed
+  } kEntries[] = {{"t01.dat", 0}, {"t02.dat", FILE_ATTRIBUTE_NORMAL}, {"t03.dat", 0}, {"t04.dat", 0},
+                  {"t05.dat", FILE_ATTRIBUTE_NORMAL}, {"t06.dat", 0}, {"t07.dat", FILE_ATTRIBUTE_READONLY},
+                  {"t08.dat", 0}, {"t09.dat", FILE_ATTRIBUTE_HIDDEN}, {"t10.dat", 0}, {"t11.dat", FILE_ATTRIBUTE_NORMAL},
+                  {"t12.dat", 0}};
+  // One change a copy: nine before the tenth entry, twelve for the whole list.
+  const struct {
+    bool stops;
+    const char* logName;
+    DWORD exitCode;
+    const char* logged;
+  } kRuns[] = {{false, "journal-long-list", 0, "Journal committed: 12 changes.\r\n"},
+               {true, "journal-long-list-stopped", 13, "Rolled back 9 changes.\r\n"}};
+  for (const auto& run : kRuns) {
+    BuildStartState(false);
+    std::string list = "[Long]\r\n";
+    for (const auto& entry : kEntries) {
+      const bool missing = run.stops && std::strcmp(entry.name, "t10.dat") == 0;
+      if (!missing) PutFile(kPackage + "\\" + entry.name, std::string("new ") + entry.name, 20);
+      if (entry.installed != 0) PutFile(kApp + "\\" + entry.name, std::string("old ") + entry.name, 2, entry.installed);
+      list += std::string("FILECIO ") + entry.name + "\r\n";
+    }
+    const Snapshot before = TakeSnapshot(Scope());
+    const std::string log = FreshLog(run.logName);
+    const std::string script = WriteScript(kPackage + "\\long.kiv", "[Main]\r\nSETWORKDIR " + kApp + "\r\nCOPYFILES Long\r\n" + list);
+    EXPECT_EQ(RunKivrun(Arguments(script, log)), run.exitCode) << run.logName;
+    const std::string text = ReadText(log);
+    EXPECT_TRUE(Contains(text, run.logged)) << run.logName << "\n" << JournalLines(log);
+    EXPECT_FALSE(Contains(text, "found as it was")) << run.logName << "\n" << JournalLines(log);
+    EXPECT_EQ(JournalLeftovers(), "") << run.logName;
+    if (run.stops) {
+      EXPECT_EQ(Count(text, "Undone: line "), 9u) << JournalLines(log);
+      EXPECT_EQ(Difference(before, TakeSnapshot(Scope())), "");
+    } else {
+      for (const auto& entry : kEntries) EXPECT_EQ(ReadText(kApp + "\\" + entry.name), std::string("new ") + entry.name);
+    }
+  }
+}
+
 // A run lost part way leaves its journal; the next run on the folder rolls it back before
 // its own first line, then runs its script to the end.
 TEST_F(JournalRun, TheNextRunRollsBackAnUnfinishedRunFirst) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/argument_reader.h"
 #include "engine/keywords.h"
@@ -38,18 +40,47 @@ class CurrentSectionSwap {
   ScriptSection* saved_;
 };
 
-// The working folder's chain of folders, made once per list: again only after a line of the
-// list that is no entry has run (a SETWORKDIR may name another folder, a REMOVEDIR remove it).
-struct FolderChain {
+// What a list carries from one entry to the next: the working folder's chain of folders,
+// made once per list (again only after a line of the list that is no entry has run: a
+// SETWORKDIR may name another folder, a REMOVEDIR remove it), and how many of the entries
+// that come next the door has been told of.
+struct ListProgress {
   char folder[kPathChars] = "";
   bool made = false;
+  int expected = 0;
 };
 
-void EnsureFolderChain(const char* workDir, FolderChain* chain) {
-  if (chain->made && std::strcmp(chain->folder, workDir) == 0) return;
+void EnsureFolderChain(const char* workDir, ListProgress* progress) {
+  if (progress->made && std::strcmp(progress->folder, workDir) == 0) return;
   MakeFolderChain(workDir);
-  CopyText(chain->folder, sizeof(chain->folder), workDir);
-  chain->made = true;
+  CopyText(progress->folder, sizeof(progress->folder), workDir);
+  progress->made = true;
+}
+
+// An entry's target: its name (the second field) in the working folder.
+void EntryTarget(ScriptContext* context, const ScriptLine* entry, char (&target)[kPathChars]) {
+  LineArgument<> names;  // source[,destination]: its form has no faults
+  names.Read(context, entry);
+  CopyText(target, sizeof(target), context->workDir);
+  JoinPath(target, sizeof(target), names[1]);
+}
+
+// The door is told of the targets of the entries that follow one another from `from` on (up
+// to a line that is no entry, at most kEntriesExpected): with a journal their undo records
+// are written together. Told once the folder chain is made, so that those records come after
+// the folders' own. Returns how many it was told of.
+int ExpectEntries(ScriptContext* context, RecordLinks* from) {
+  constexpr int kEntriesExpected = 64;
+  std::vector<std::string> targets;
+  for (RecordLinks* links = from; links != nullptr && targets.size() < kEntriesExpected; links = links->next) {
+    const ScriptLine* entry = RecordFromLinks<ScriptLine>(links);
+    if (!IsListEntry(entry)) break;
+    char target[kPathChars];
+    EntryTarget(context, entry, target);
+    targets.emplace_back(target);
+  }
+  DoorExpectCopies(targets);
+  return static_cast<int>(targets.size());
 }
 
 // A target's attributes are cleared so that a read-only (hidden, system) one is overwritten.
@@ -63,10 +94,10 @@ bool ClearTargetAttributes(const char* path) {
 }
 
 // Copies one list entry; reports and stops the list for FILECIO, only logs for FILECOW.
-int CopyEntry(ScriptContext* context, const ScriptLine* line, FolderChain* chain) {
+int CopyEntry(ScriptContext* context, RecordLinks* links, ListProgress* progress) {
+  const ScriptLine* line = RecordFromLinks<ScriptLine>(links);
   LineArgument<> entry;  // source[,destination]: its form has no faults
   entry.Read(context, line);
-  const char* destinationName = entry[1];
   // The source, from the script's folder, is opened first: a name that opens is there.
   char source[kPathChars];
   CopyText(source, sizeof(source), context->scriptDir);
@@ -75,10 +106,11 @@ int CopyEntry(ScriptContext* context, const ScriptLine* line, FolderChain* chain
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (sourceFile.get() == nullptr && !FileExists(source)) return FailLine(context, line, kResultFileNotFound);
 
+  EnsureFolderChain(context->workDir, progress);
+  if (progress->expected == 0) progress->expected = ExpectEntries(context, links);
+  --progress->expected;
   char destination[kPathChars];
-  CopyText(destination, sizeof(destination), context->workDir);
-  EnsureFolderChain(destination, chain);
-  JoinPath(destination, sizeof(destination), destinationName);
+  EntryTarget(context, line, destination);
 
   const bool copyOver = line->opcode == kOpFileCow;
   LogStatus(copyOver ? "FILECOW: %s %s" : "FILECIO: %s %s", source, destination);
@@ -166,15 +198,16 @@ int CopyFilesCommand(ScriptContext* context, const ScriptLine* line) {
     result = kResultSectionNotFound;
   } else {
     CurrentSectionSwap swap(context, list);
-    FolderChain chain;
+    ListProgress progress;
     for (RecordLinks* links = list->lines->first; links != nullptr && result == kResultOk && list->stopFlag != 1;
          links = links->next) {
       ScriptLine* entry = RecordFromLinks<ScriptLine>(links);
       if (IsListEntry(entry)) {
-        result = CopyEntry(context, entry, &chain);
+        result = CopyEntry(context, links, &progress);
       } else {
         result = ExecuteLine(context, entry);
-        chain.made = false;
+        progress.made = false;
+        progress.expected = 0;
       }
     }
   }
@@ -197,11 +230,8 @@ int DelFilesCommand(ScriptContext* context, const ScriptLine* line) {
         result = ExecuteLine(context, entry);
         continue;
       }
-      LineArgument<> names;  // source[,destination]: its form has no faults
-      names.Read(context, entry);
       char path[kPathChars];
-      CopyText(path, sizeof(path), context->workDir);
-      JoinPath(path, sizeof(path), names[1]);
+      EntryTarget(context, entry, path);
       // A file that is there but will not go has its attributes cleared (a read-only one then
       // goes); what is in use now goes at the next restart; a missing file is passed over.
       if (DoorDeleteFile(path) || !FileExists(path)) continue;

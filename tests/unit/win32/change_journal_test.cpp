@@ -10,6 +10,7 @@
 #include "helper_process.h"
 #include "platform/change_door.h"
 #include "platform/change_journal.h"
+#include "platform/change_line.h"
 #include "platform/registry_tree.h"
 #include "platform/safe_rewrite.h"
 #include "platform/win32_handles.h"
@@ -53,6 +54,7 @@ class ChangeJournal : public ::testing::Test {
     ASSERT_EQ(OpenJournal(kJournal, &error), JournalOpen::kReady);
     ASSERT_TRUE(BeginJournal());
     SetDoorMode(DoorMode::kJournal);
+    SetChangeLine(0, "");  // no script line runs: whatever an earlier test in this process ran is gone
   }
   void TearDown() override {
     SetDoorMode(DoorMode::kAct);
