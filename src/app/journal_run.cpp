@@ -73,5 +73,4 @@ void EndJournal(int exitCode) {
     }
     AddToFinalStatus(sentence);
   }
-  CloseJournal();
 }

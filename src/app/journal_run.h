@@ -12,5 +12,6 @@ int StartJournal(const char* folder, bool rollbackOnly);
 
 // The end of a journalled run, after its failure (if any) has reached the final status: a
 // run the host is told succeeded (exit code 0 and a final status that is not negative)
-// commits; any other rolls back, and the final status text says so.
+// commits; any other rolls back, and the final status text says so. The folder stays held
+// until CloseJournal (Kivrun.exe calls it last: what a commit kept goes in the final wait).
 void EndJournal(int exitCode);

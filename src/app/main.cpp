@@ -13,6 +13,7 @@
 #include "app/what_if_run.h"
 #include "host/host_link.h"
 #include "commands/command_families.h"
+#include "platform/change_journal.h"
 #include "platform/message_wait.h"
 #include "engine/executor.h"
 #include "engine/report.h"
@@ -101,7 +102,9 @@ int RunScript(const StartupOptions& options, const char* exeFolder) {
   RevokeClassObjects();
   // The last calls of a host are let in; a rollback that no host started has none to wait for.
   const bool hosted = options.callBack[0] != '\0' || options.appUtil[0] != '\0';
-  if (!options.rollback || hosted) SleepPumping(kFinalPumpMilliseconds);
+  // What a committed journal kept is removed meanwhile, then the journal's folder is let go.
+  if (!options.rollback || hosted) SleepPumping(kFinalPumpMilliseconds, RemoveSomeKept);
+  CloseJournal();
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,6 +22,11 @@ const char kCommittedName[] = "journal.committed";  // a committed journal that 
 const char kKeptName[] = "kept";
 constexpr unsigned long kKeptPerFolder = 100;
 
+struct KeptEntry {
+  std::string path;
+  DWORD attributes;
+};
+
 struct Journal {
   std::string folder;   // full path, no trailing backslash
   KernelHandle lock;
@@ -30,6 +36,7 @@ struct Journal {
   std::string keptFolder;  // this run's folder under kept\, made with its first kept file
   unsigned long keptCount = 0;
   unsigned long changes = 0;  // the records of changes made: what the commit line counts
+  std::vector<KeptEntry> committedKept;  // what a commit left to remove, the last first
 };
 
 Journal& TheJournal() {
@@ -53,30 +60,43 @@ bool MakeFolders(const std::string& folder) {
   return IsFolder(folder);
 }
 
-// Removes what the journal kept (its attributes as the folder's listing gives them): a file
-// or a tree in use goes at the next restart. Only a read-only one has its attributes cleared
-// first, so a file costs one call.
-void RemoveKept(const std::string& path, DWORD attributes) {
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    if (!DeleteFileA(path.c_str())) DeleteOnReboot(path.c_str());
-    return;
+// The entries of a kept tree, each folder after what it holds, with their attributes as the
+// folder's listing gives them.
+void ListKept(const std::string& path, DWORD attributes, std::vector<KeptEntry>* entries) {
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") ListKept(path + "\\" + name, found.dwFileAttributes, entries);
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
   }
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name != "." && name != "..") RemoveKept(path + "\\" + name, found.dwFileAttributes);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  if (!RemoveDirectoryA(path.c_str())) DeleteOnReboot(path.c_str());
+  entries->push_back({path, attributes});
 }
 
-void RemoveKept(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) RemoveKept(path, attributes);
+// Removes one kept entry: one in use goes at the next restart. Only a read-only one has its
+// attributes cleared first, so a file costs one call.
+void RemoveKeptEntry(const KeptEntry& entry) {
+  const char* path = entry.path.c_str();
+  if ((entry.attributes & FILE_ATTRIBUTE_READONLY) != 0) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  const bool removed = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryA(path) : DeleteFileA(path);
+  if (!removed) DeleteOnReboot(path);
+}
+
+// Lists what the journal kept (the whole of kept\), to be removed.
+void ListAllKept(std::vector<KeptEntry>* entries) {
+  const std::string kept = InFolder(kKeptName);
+  const DWORD attributes = GetFileAttributesA(kept.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) ListKept(kept, attributes, entries);
+}
+
+void RemoveKept() {
+  std::vector<KeptEntry> entries;
+  ListAllKept(&entries);
+  for (const KeptEntry& entry : entries) RemoveKeptEntry(entry);
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
@@ -125,7 +145,7 @@ JournalOpen OpenJournal(const char* folder, unsigned long* error) {
     return *error == ERROR_SHARING_VIOLATION ? JournalOpen::kBusy : JournalOpen::kUnwritable;
   }
   // Kept files without a journal are what a commit cut short did not remove yet.
-  if (GetFileAttributesA(InFolder(kJournalName).c_str()) == INVALID_FILE_ATTRIBUTES) RemoveKept(InFolder(kKeptName));
+  if (GetFileAttributesA(InFolder(kJournalName).c_str()) == INVALID_FILE_ATTRIBUTES) RemoveKept();
   DeleteFileA(InFolder(kCommittedName).c_str());
   return JournalOpen::kReady;
 }
@@ -134,6 +154,8 @@ void CloseJournal() {
   Journal& journal = TheJournal();
   journal.recording = false;
   journal.file.Close();
+  while (RemoveSomeKept()) {
+  }
   if (journal.lock.get() == nullptr) return;
   journal.lock.Close();
   DeleteFileA(InFolder(kLockName).c_str());
@@ -256,8 +278,19 @@ void CommitJournal() {
              InFolder(kJournalName).c_str(), static_cast<unsigned long>(GetLastError()));
     return;
   }
-  RemoveKept(InFolder(kKeptName));
   LogStatus("Journal committed: %lu changes.", journal.changes);
+  ListAllKept(&journal.committedKept);
+  std::reverse(journal.committedKept.begin(), journal.committedKept.end());
+}
+
+bool RemoveSomeKept() {
+  constexpr int kEntriesAStep = 16;
+  std::vector<KeptEntry>& left = TheJournal().committedKept;
+  for (int i = 0; i < kEntriesAStep && !left.empty(); ++i) {
+    RemoveKeptEntry(left.back());
+    left.pop_back();
+  }
+  return !left.empty();
 }
 
 RollbackOutcome RollBackJournal() {
@@ -310,7 +343,7 @@ RollbackOutcome RollBackJournal() {
 
   if (outcome.failed == 0) {
     DeleteFileA(journalPath.c_str());
-    RemoveKept(InFolder(kKeptName));
+    RemoveKept();
     return outcome;
   }
   std::string kept(kJournalMagic, kJournalMagicBytes);

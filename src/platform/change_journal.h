@@ -18,7 +18,8 @@ enum class JournalOpen { kReady, kBusy, kUnwritable };
 // Makes the folder (and its parents) when missing and takes its lock. `error` gets the
 // Win32 error of a folder that cannot be used.
 JournalOpen OpenJournal(const char* folder, unsigned long* error);
-// Releases the lock (and removes the lock file). A journal still holding records stays.
+// Removes what a commit left to remove, then releases the lock (and removes the lock file).
+// A journal still holding records stays.
 void CloseJournal();
 const char* JournalFolder();
 
@@ -38,9 +39,11 @@ RollbackOutcome RollBackJournal();
 // Starts this run's journal (the file with its magic, flushed). False when it cannot be
 // written.
 bool BeginJournal();
-// The run succeeded: the journal goes first (from then on nothing is undone), then what it
-// kept.
+// The run succeeded: the journal goes (from then on nothing is undone). What it kept is
+// removed after, a few entries a step (RemoveSomeKept), the rest by CloseJournal.
 void CommitJournal();
+// One step of that removal: true while something is left.
+bool RemoveSomeKept();
 
 // Whether this run records its changes (BeginJournal succeeded and no commit or rollback
 // has ended it).

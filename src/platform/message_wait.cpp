@@ -35,9 +35,18 @@ DWORD WaitPumping(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD timeou
 
 DWORD WaitOnePumping(HANDLE handle, DWORD timeout) { return WaitPumping(1, &handle, FALSE, timeout); }
 
-void SleepPumping(DWORD milliseconds) {
+void SleepPumping(DWORD milliseconds, IdleStep idleStep) {
+  const DWORD deadline = Ticks() + milliseconds;
+  bool working = idleStep != nullptr;
+  while (working && static_cast<LONG>(deadline - Ticks()) > 0) {
+    working = idleStep();
+    DispatchWaitingMessages();
+  }
+  while (working) working = idleStep();
+  const LONG left = static_cast<LONG>(deadline - Ticks());
+  if (left <= 0) return;
   HANDLE never = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (never == nullptr) return;
-  WaitPumping(1, &never, FALSE, milliseconds);
+  WaitPumping(1, &never, FALSE, static_cast<DWORD>(left));
   CloseHandle(never);
 }

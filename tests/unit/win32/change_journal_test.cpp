@@ -11,6 +11,7 @@
 #include "platform/change_door.h"
 #include "platform/change_journal.h"
 #include "platform/change_line.h"
+#include "platform/message_wait.h"
 #include "platform/registry_tree.h"
 #include "platform/safe_rewrite.h"
 #include "platform/win32_handles.h"
@@ -123,14 +124,18 @@ TEST_F(ChangeJournal, AnUndoThatFailsStaysInTheJournalUntilItCanBeDone) {
   EXPECT_FALSE(HasUnfinishedJournal());
 }
 
-// A commit removes the journal before what it kept: the changes stay.
+// A commit removes the journal, and what it kept after, in the steps of a pumping wait: the
+// changes stay.
 TEST_F(ChangeJournal, ACommitKeepsTheChangesAndRemovesTheJournal) {
   Change();
   CommitJournal();
   EXPECT_EQ(ReadWholeFile(At("a.txt")), "new");
   EXPECT_EQ(RegText("V"), "2");
   EXPECT_FALSE(HasUnfinishedJournal());
-  EXPECT_EQ(GetFileAttributesA((std::string(kJournal) + "\\kept").c_str()), INVALID_FILE_ATTRIBUTES);
+  const std::string kept = std::string(kJournal) + "\\kept";
+  EXPECT_NE(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES);
+  SleepPumping(1, RemoveSomeKept);
+  EXPECT_EQ(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES);
   RemoveDirectoryA(At("made").c_str());
 }
 
