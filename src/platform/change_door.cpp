@@ -1,5 +1,6 @@
 #include "platform/change_door.h"
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -181,17 +182,69 @@ bool RecordFolderSecurity(const char* path) {
   return Append(record);
 }
 
-// Keeps the target as its record written ahead says (nothing there, or a plain file moved
-// aside), that record now counting as a change. A move that the journal's volume refuses
-// falls back to a copy under a record of its own.
-bool KeepAsWrittenAhead(const char* target, const CopyAhead& ahead, std::string* movedTo) {
-  CountChangeMadeAhead();
-  if (ahead.attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if (MoveFileA(target, ahead.kept.c_str())) {
-    *movedTo = ahead.kept;
-    return true;
+// The NT family moves a file aside through the handle that proves it writable (opened for
+// writing without sharing, as CopyFileA opens it): one open where TargetWritable and
+// MoveFileA make two. False with the Win32 error; ERROR_CALL_NOT_IMPLEMENTED where the
+// system has no such rename (the 9x family).
+bool MoveAsideWritable(const char* target, const std::string& kept) {
+  using SetInformationFn = LONG(WINAPI*)(HANDLE, void* status, void* information, ULONG size, int kind);
+  using StatusToErrorFn = ULONG(WINAPI*)(LONG);
+  constexpr int kFileRenameInformation = 10;
+  static const HMODULE ntdll = IsNtFamily() ? GetModuleHandleA("ntdll.dll") : nullptr;
+  static const auto setInformation =
+      ntdll == nullptr ? nullptr
+                       : reinterpret_cast<SetInformationFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
+  static const auto statusToError =
+      ntdll == nullptr ? nullptr
+                       : reinterpret_cast<StatusToErrorFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+  if (setInformation == nullptr || statusToError == nullptr) {
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
   }
-  return GetLastError() == ERROR_NOT_SAME_DEVICE && KeepFile(target, true, movedTo);
+  // The new name as the NT family writes a full path: \??\C:\... or \??\UNC\server\share\...
+  const std::string ntPath = kept.compare(0, 2, "\\\\") == 0 ? "\\??\\UNC\\" + kept.substr(2) : "\\??\\" + kept;
+  const int wideChars = MultiByteToWideChar(CP_ACP, 0, ntPath.c_str(), -1, nullptr, 0);
+  if (wideChars <= 1) return false;
+  struct RenameInformation {
+    BOOLEAN replaceIfExists;
+    HANDLE rootDirectory;
+    ULONG nameBytes;
+    WCHAR name[1];
+  };
+  std::vector<unsigned char> buffer(offsetof(RenameInformation, name) + static_cast<size_t>(wideChars) * sizeof(WCHAR));
+  RenameInformation* rename = reinterpret_cast<RenameInformation*>(buffer.data());
+  rename->replaceIfExists = FALSE;
+  rename->rootDirectory = nullptr;
+  rename->nameBytes = static_cast<ULONG>(wideChars - 1) * sizeof(WCHAR);
+  MultiByteToWideChar(CP_ACP, 0, ntPath.c_str(), -1, rename->name, wideChars);
+
+  KernelHandle file(CreateFileA(target, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == nullptr) return false;  // in use: refused as the copy would be
+  struct {
+    void* status;
+    ULONG_PTR information;
+  } io = {};
+  const LONG status = setInformation(file.get(), &io, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+  if (status >= 0) return true;
+  SetLastError(statusToError(status));
+  return false;
+}
+
+// Keeps the target as its record written ahead says (nothing there, or a plain file moved
+// aside, refused when it is in use), that record then counting as a change. A move that the
+// journal's volume refuses falls back to a copy under a record of its own.
+bool KeepAsWrittenAhead(const char* target, const CopyAhead& ahead, std::string* movedTo) {
+  if (ahead.attributes != INVALID_FILE_ATTRIBUTES) {
+    bool moved = MoveAsideWritable(target, ahead.kept);
+    if (!moved && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+      if (!TargetWritable(target)) return false;
+      moved = MoveFileA(target, ahead.kept.c_str()) != FALSE;
+    }
+    if (!moved) return GetLastError() == ERROR_NOT_SAME_DEVICE && KeepFile(target, true, movedTo);
+    *movedTo = ahead.kept;
+  }
+  CountChangeMadeAhead();
+  return true;
 }
 
 // One journalled copy. A target the journal holds as absent (it was not there, or it has just
@@ -211,15 +264,15 @@ BOOL JournalledCopy(const char* source, const char* target) {
   const bool writtenAhead = TakeCopyAhead(target, &ahead);
   const DWORD attributes = writtenAhead && ahead.attributes == INVALID_FILE_ATTRIBUTES ? INVALID_FILE_ATTRIBUTES
                                                                                       : GetFileAttributesA(target);
-  if (attributes != INVALID_FILE_ATTRIBUTES && !TargetWritable(target)) return FALSE;
+  const bool keptAsWrittenAhead = writtenAhead && attributes == ahead.attributes;  // it proves itself writable
+  if (attributes != INVALID_FILE_ATTRIBUTES && !keptAsWrittenAhead && !TargetWritable(target)) return FALSE;
   // A plain target is moved aside and the copy makes the file anew, as an overwrite would
   // leave it. One that is read-only, hidden or a system file is copied aside instead and
   // overwritten in place: a copy over it keeps (or refuses) those attributes.
   constexpr DWORD kKeptByOverwrite = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const bool moveAside = attributes == INVALID_FILE_ATTRIBUTES || (attributes & kKeptByOverwrite) == 0;
   std::string movedTo;
-  const bool kept = writtenAhead && attributes == ahead.attributes
-                        ? KeepAsWrittenAhead(target, ahead, &movedTo)
+  const bool kept = keptAsWrittenAhead ? KeepAsWrittenAhead(target, ahead, &movedTo)
                     : attributes == INVALID_FILE_ATTRIBUTES ? Append(LineRecord(UndoKind::kFileBefore, target))
                                                             : KeepFile(target, moveAside, &movedTo);
   if (!kept) return FALSE;

@@ -72,7 +72,8 @@ constexpr size_t kListEntrySteps = 3;  // the entries of [Files]; DELFILES logs 
 const char kFailingLine[] = "COPYONEFILE C:\\kivjournal\\package\\missing.dat,C:\\kivjournal\\app\\missing.dat";
 
 // The smaller update run on the 9x family: no services there, deletions at restart go to
-// wininit.ini.
+// wininit.ini; its list has the records of its copies written ahead as on the NT family, and
+// its files moved aside by name.
 const std::vector<std::string> k9xLines = {
     "COPYONEFILE C:\\kivjournal\\package\\config.dat,C:\\kivjournal\\app\\config.dat",
     "COPYONEFILE C:\\kivjournal\\package\\new.dll,C:\\kivjournal\\app\\plugins\\new.dll",
@@ -83,6 +84,8 @@ const std::vector<std::string> k9xLines = {
     "SETREGVALUE HKCU\\Software\\KivrunJournal,Version=2.0",
     "CREATEREGKEY HKCU\\Software\\KivrunJournal,Created",
     "DELETEREGKEYRECURSIVE HKCU\\Software\\KivrunJournal\\Old",
+    "SETWORKDIR C:\\kivjournal\\app",
+    "COPYFILES Files",
 };
 
 // What a run with the journal writes to the log and a run without it never does.

@@ -124,6 +124,41 @@ TEST_F(ChangeJournal, AnUndoThatFailsStaysInTheJournalUntilItCanBeDone) {
   EXPECT_FALSE(HasUnfinishedJournal());
 }
 
+// The records a list writes ahead for its coming copies: a copy takes its own; a target held
+// by another program is refused with the copy's own error and changes nothing; one that has
+// gone since is recorded anew. The rollback undoes the copies made and passes over in silence
+// the records of those never made.
+TEST_F(ChangeJournal, CopiesWrittenAheadTakeTheirRecords) {
+  WriteBytes(At("held.txt"), "held");
+  WriteBytes(At("gone.txt"), "gone");
+  DoorExpectCopies({At("a.txt"), At("held.txt"), At("gone.txt"), At("fresh.txt"), At("never.txt")});
+  DeleteFileA(At("gone.txt").c_str());
+  const std::string source = At("new.txt");
+  EXPECT_TRUE(DoorCopyFile(source.c_str(), At("a.txt").c_str()));
+  {
+    FileHolder holder("write", At("held.txt"));
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_FALSE(DoorCopyFile(source.c_str(), At("held.txt").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  }
+  EXPECT_TRUE(DoorCopyFile(source.c_str(), At("gone.txt").c_str()));
+  EXPECT_TRUE(DoorCopyFile(source.c_str(), At("fresh.txt").c_str()));
+  EXPECT_EQ(ReadWholeFile(At("a.txt")), "new");
+  EXPECT_EQ(ReadWholeFile(At("held.txt")), "held");
+
+  LogRecorder log;
+  const RollbackOutcome outcome = RollBackJournal();
+  EXPECT_EQ(outcome.failed, 0);
+  EXPECT_EQ(outcome.undone, 3) << log.Text();
+  EXPECT_FALSE(log.Contains("found as it was")) << log.Text();
+  EXPECT_EQ(ReadWholeFile(At("a.txt")), "old");
+  EXPECT_EQ(ReadWholeFile(At("held.txt")), "held");
+  for (const char* made : {"gone.txt", "fresh.txt", "never.txt"}) {
+    EXPECT_EQ(GetFileAttributesA(At(made).c_str()), INVALID_FILE_ATTRIBUTES) << made;
+  }
+  DeleteFileA(At("held.txt").c_str());
+}
+
 // A commit removes the journal, and what it kept after, in the steps of a pumping wait: the
 // changes stay.
 TEST_F(ChangeJournal, ACommitKeepsTheChangesAndRemovesTheJournal) {
