@@ -182,6 +182,12 @@ bool RecordFolderSecurity(const char* path) {
   return Append(record);
 }
 
+// An entry of the NT family's ntdll, loaded in every process there; nullptr on the 9x family.
+void* NtdllEntry(const char* name) {
+  const HMODULE ntdll = IsNtFamily() ? GetModuleHandleA("ntdll.dll") : nullptr;
+  return ntdll == nullptr ? nullptr : reinterpret_cast<void*>(GetProcAddress(ntdll, name));
+}
+
 // The NT family moves a file aside through the handle that proves it writable (opened for
 // writing without sharing, as CopyFileA opens it): one open where TargetWritable and
 // MoveFileA make two. False with the Win32 error; ERROR_CALL_NOT_IMPLEMENTED where the
@@ -190,13 +196,8 @@ bool MoveAsideWritable(const char* target, const std::string& kept) {
   using SetInformationFn = LONG(WINAPI*)(HANDLE, void* status, void* information, ULONG size, int kind);
   using StatusToErrorFn = ULONG(WINAPI*)(LONG);
   constexpr int kFileRenameInformation = 10;
-  static const HMODULE ntdll = IsNtFamily() ? GetModuleHandleA("ntdll.dll") : nullptr;
-  static const auto setInformation =
-      ntdll == nullptr ? nullptr
-                       : reinterpret_cast<SetInformationFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
-  static const auto statusToError =
-      ntdll == nullptr ? nullptr
-                       : reinterpret_cast<StatusToErrorFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+  static const auto setInformation = reinterpret_cast<SetInformationFn>(NtdllEntry("NtSetInformationFile"));
+  static const auto statusToError = reinterpret_cast<StatusToErrorFn>(NtdllEntry("RtlNtStatusToDosError"));
   if (setInformation == nullptr || statusToError == nullptr) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return false;
