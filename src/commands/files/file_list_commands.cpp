@@ -58,11 +58,15 @@ void EnsureFolderChain(const char* workDir, ListProgress* progress) {
 }
 
 // An entry's target: its name (the second field) in the working folder.
+void TargetPath(const ScriptContext* context, const char* name, char (&target)[kPathChars]) {
+  CopyText(target, sizeof(target), context->workDir);
+  JoinPath(target, sizeof(target), name);
+}
+
 void EntryTarget(ScriptContext* context, const ScriptLine* entry, char (&target)[kPathChars]) {
   LineArgument<> names;  // source[,destination]: its form has no faults
   names.Read(context, entry);
-  CopyText(target, sizeof(target), context->workDir);
-  JoinPath(target, sizeof(target), names[1]);
+  TargetPath(context, names[1], target);
 }
 
 // The door is told of the targets of the entries that follow one another from `from` on (up
@@ -110,7 +114,7 @@ int CopyEntry(ScriptContext* context, RecordLinks* links, ListProgress* progress
   if (progress->expected == 0) progress->expected = ExpectEntries(context, links);
   --progress->expected;
   char destination[kPathChars];
-  EntryTarget(context, line, destination);
+  TargetPath(context, entry[1], destination);
 
   const bool copyOver = line->opcode == kOpFileCow;
   LogStatus(copyOver ? "FILECOW: %s %s" : "FILECIO: %s %s", source, destination);
